@@ -1,0 +1,24 @@
+// Every problem found in any stage is reported here, by message code.
+#pragma once
+#include <QString>
+#include <cstdint>
+
+enum : unsigned { MESSAGE_COUNT = 63, MESSAGE_TOO_MANY_ERRORS = 53, MESSAGE_UNEXPECTED = 62 };
+
+// A message argument made from an 8-bit text: absent (null) for a null text.
+QString messageArgument(const char *text);
+
+// Fills the placeholders of text in one pass: each present argument, in order,
+// takes the lowest-numbered placeholder left in the text; an argument's own
+// text is never scanned again. Placeholders without an argument stay.
+QString substituteArguments(const QString &text, const QString *const *arguments, int count);
+QString substituteArguments(const QString &text, const QString &a1, const QString &a2 = QString());
+
+void report(unsigned code, const char *file, uint64_t line, const QString &a1 = QString(),
+            const QString &a2 = QString(), const QString &a3 = QString(), const QString &a4 = QString(),
+            const QString &a5 = QString());
+void printMessage(unsigned code, const char *file, uint64_t line, const QString &a1, const QString &a2,
+                  const QString &a3, const QString &a4, const QString &a5);
+
+// Writes a toolkit string to standard error in the local 8-bit encoding.
+void writeError(const QString &text);

@@ -1,0 +1,268 @@
+// Source classes, paths, display paths, file entries and output files.
+#include "driver/files.h"
+#include "driver/diagnostics.h"
+#include "form/memory.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+#include <sys/stat.h>
+
+static bool endsWithNoCase(const char *name, const char *suffix)
+{
+    size_t length = strlen(name), suffixLength = strlen(suffix);
+    return length >= suffixLength && strcasecmp(name + length - suffixLength, suffix) == 0;
+}
+
+int classifySourceName(const char *name)
+{
+    if (endsWithNoCase(name, ".otd") || endsWithNoCase(name, ".stb") || endsWithNoCase(name, ".dcl"))
+        return SOURCE_OTD;
+    if (endsWithNoCase(name, ".otc"))
+        return SOURCE_OTC;
+    return SOURCE_NONE;
+}
+
+// The working directory followed by "/", as a heap block, or null.
+static char *workingDirectoryWithSlash()
+{
+    QByteArray path = QDir::currentPath().toLocal8Bit();
+    if (!path.endsWith('/'))
+        path += '/';
+    return zepCopy(path.constData(), path.size());
+}
+
+const char *currentDirectoryPrefix(const char *file, uint64_t line)
+{
+    char *prefix = workingDirectoryWithSlash();
+    const char *interned = prefix != nullptr ? intern(prefix) : nullptr;
+    if (interned == nullptr) {
+        zepFree(prefix);
+        report(6, file, line);
+    }
+    return interned;
+}
+
+char *joinPath(const char *base, const char *relative)
+{
+    size_t baseLength = strlen(base), relativeLength = strlen(relative);
+    bool slash = baseLength == 0 || base[baseLength - 1] != '/';
+    char *joined = static_cast<char *>(zepAlloc(baseLength + slash + relativeLength + 1));
+    if (joined == nullptr)
+        return nullptr;
+    memcpy(joined, base, baseLength);
+    if (slash)
+        joined[baseLength] = '/';
+    memcpy(joined + baseLength + slash, relative, relativeLength + 1);
+    return joined;
+}
+
+// The directory of path with a final "/", made absolute against
+// baseDirectory when relative; a heap block, or null.
+static char *directoryPart(const char *baseDirectory, const char *path)
+{
+    QByteArray part = QFileInfo(QString::fromLocal8Bit(path)).path().toLocal8Bit();
+    part += '/';
+    if (!QDir::isRelativePath(QString::fromLocal8Bit(part)))
+        return zepCopy(part.constData(), part.size());
+    return joinPath(baseDirectory != nullptr ? baseDirectory : "", part.constData());
+}
+
+int splitPath(const char *baseDirectory, const char *path, const char **directory, const char **fileName)
+{
+    // Backslashes become "/" before interning: a pooled text never changes.
+    char *part = directoryPart(baseDirectory, path);
+    if (part != nullptr) {
+        for (char *p = part; *p != '\0'; p++) {
+            if (*p == '\\')
+                *p = '/';
+        }
+    }
+    const char *interned = part != nullptr ? intern(part) : nullptr;
+    if (interned == nullptr) {
+        zepFree(part);
+        report(6, path, 0);
+        return -1;
+    }
+    const char *slash = strrchr(path, '/');
+    const char *name = slash != nullptr ? slash + 1 : path;
+    char *copy = zepCopyText(name);
+    if (copy == nullptr) {
+        report(47, nullptr, 0, messageArgument(name));
+        return -1;
+    }
+    const char *internedName = intern(copy);
+    if (internedName == nullptr) {
+        zepFree(copy);
+        report(6, path, 0);
+        return -1;
+    }
+    *directory = interned;
+    *fileName = internedName;
+    return 0;
+}
+
+const char *makeDisplayPath(const char *directory, const char *fileName)
+{
+    // The translator never changes directory, so the one read when the
+    // Context was made still holds; it is asked anew only before that.
+    char *asked = nullptr;
+    const char *prefix = context != nullptr ? context->workingDirectory : nullptr;
+    if (prefix == nullptr && (prefix = asked = workingDirectoryWithSlash()) == nullptr)
+        return nullptr;
+    size_t prefixLength = strlen(prefix);
+    const char *shown = strncmp(directory, prefix, prefixLength) == 0 ? directory + prefixLength : directory;
+    zepFree(asked);
+    size_t shownLength = strlen(shown), nameLength = strlen(fileName);
+    char *display = static_cast<char *>(zepAlloc(shownLength + nameLength + 1));
+    if (display == nullptr)
+        return nullptr;
+    memcpy(display, shown, shownLength);
+    memcpy(display + shownLength, fileName, nameLength + 1);
+    const char *interned = intern(display);
+    if (interned == nullptr)
+        zepFree(display);
+    return interned;
+}
+
+const char *recordFileName(const char *fileName, uint32_t fileNo, const char *suffix)
+{
+    size_t size = strlen(fileName) + strlen(suffix) + 16;
+    char *name = static_cast<char *>(zepAlloc(size));
+    if (name == nullptr)
+        return nullptr;
+    snprintf(name, size, "%s%02u%s", fileName, (unsigned)fileNo, suffix);
+    const char *interned = intern(name);
+    if (interned == nullptr)
+        zepFree(name);
+    return interned;
+}
+
+FILE *openSourceFile(const char *directory, const char *fileName)
+{
+    char *path = static_cast<char *>(zepAlloc(strlen(directory) + strlen(fileName) + 1));
+    if (path == nullptr)
+        return nullptr;
+    strcpy(path, directory);
+    strcat(path, fileName);
+    FILE *stream = fopen(path, "r");
+    zepFree(path);
+    return stream;
+}
+
+int64_t fileModificationTime(FILE *stream)
+{
+    struct stat status;
+    if (fstat(fileno(stream), &status) != 0)
+        return 0;
+    return status.st_mtime;
+}
+
+FileEntry *addFileEntry(FileEntry *list, uint32_t fileNo, const char *directory, const char *fileName,
+                        int64_t modificationTime)
+{
+    FileEntry *entry = static_cast<FileEntry *>(zepAlloc(sizeof(FileEntry)));
+    if (entry == nullptr)
+        return nullptr;
+    const char *tsfName = recordFileName(fileName, fileNo, ".tsf");
+    const char *otsName = tsfName != nullptr ? recordFileName(fileName, fileNo, ".ots") : nullptr;
+    if (otsName == nullptr) {
+        zepFree(entry);
+        return nullptr;
+    }
+    *entry = {tsfName, nullptr, otsName, nullptr, fileNo, 0, 0, fileName, directory, modificationTime, nullptr};
+    if (list == nullptr)
+        return entry;
+    FileEntry *last = list;
+    while (last->nextEntry != nullptr)
+        last = last->nextEntry;
+    last->nextEntry = entry;
+    return list;
+}
+
+static const char *logTag(int code)
+{
+    switch (code) {
+    case OPEN_CODE: return "CPP";
+    case OPEN_INSTR: return "OTI";
+    case OPEN_OTS: return "OTS";
+    case OPEN_TSF: return "TSF";
+    }
+    return nullptr;
+}
+
+FILE *openOutputFile(const char *path, int code)
+{
+    if (code == OPEN_BENCH_LOG)
+        return fopen(path, "a");
+    FILE *stream = fopen(path, "w");
+    const char *tag = logTag(code);
+    if (stream != nullptr && tag != nullptr && context != nullptr && context->benchLog != nullptr) {
+        fprintf(context->benchLog, "%s %s\n", tag, path);
+        fflush(context->benchLog);
+    }
+    return stream;
+}
+
+int closeFile(FILE *stream)
+{
+    return fclose(stream) == 0 ? 0 : -1;
+}
+
+// A copy of text with extra room for every byte doubled, for the
+// conversions below; null for a null text or when memory runs out.
+static char *scratchFor(const char *text)
+{
+    return text != nullptr ? static_cast<char *>(zepAlloc(2 * strlen(text) + 1)) : nullptr;
+}
+
+static const char *internScratch(char *scratch)
+{
+    const char *interned = intern(scratch);
+    if (interned == nullptr)
+        zepFree(scratch);
+    return interned;
+}
+
+const char *escapeQuotes(const char *text)
+{
+    char *copy = scratchFor(text);
+    if (copy == nullptr)
+        return nullptr;
+    char *out = copy;
+    for (const char *p = text; *p != '\0'; p++) {
+        if (*p == '\\' || *p == '"')
+            *out++ = '\\';
+        *out++ = *p;
+    }
+    *out = '\0';
+    return internScratch(copy);
+}
+
+const char *unescapeText(const char *text)
+{
+    char *copy = scratchFor(text);
+    if (copy == nullptr)
+        return nullptr;
+    char *out = copy;
+    for (const char *p = text; *p != '\0'; p++) {
+        if (*p == '\\') {
+            p++;
+            if (*p == '\0')
+                break;
+        }
+        *out++ = *p;
+    }
+    *out = '\0';
+    return internScratch(copy);
+}
+
+const char *copyEnvironment(const char *name)
+{
+    const char *value = getenv(name);
+    if (value == nullptr || *value == '\0')
+        return nullptr;
+    return internText(value);
+}

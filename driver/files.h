@@ -1,0 +1,26 @@
+// File-level services shared by the parser, the record writers and the
+// code generator: source classes, path splitting, display paths, file
+// entries, output files and small text conversions.
+#pragma once
+#include "form/form.h"
+
+enum : int { SOURCE_NONE = 100, SOURCE_OTD = 101, SOURCE_OTC = 102 };
+enum : int { OPEN_CODE = 200, OPEN_INSTR = 202, OPEN_OTS = 203, OPEN_TSF = 204, OPEN_BENCH_LOG = 205 };
+
+int classifySourceName(const char *name);
+const char *currentDirectoryPrefix(const char *file, uint64_t line);
+int splitPath(const char *baseDirectory, const char *path, const char **directory, const char **fileName);
+// base + relative with one "/" between them; a heap block, or null.
+char *joinPath(const char *base, const char *relative);
+const char *makeDisplayPath(const char *directory, const char *fileName);
+// The record-file name: fileName, fileNo in at least two digits, suffix.
+const char *recordFileName(const char *fileName, uint32_t fileNo, const char *suffix);
+FILE *openSourceFile(const char *directory, const char *fileName);
+int64_t fileModificationTime(FILE *stream);
+FileEntry *addFileEntry(FileEntry *list, uint32_t fileNo, const char *directory, const char *fileName,
+                        int64_t modificationTime);
+FILE *openOutputFile(const char *path, int code);
+int closeFile(FILE *stream);
+const char *escapeQuotes(const char *text);
+const char *unescapeText(const char *text);
+const char *copyEnvironment(const char *name);

@@ -1,0 +1,109 @@
+// The run sequence after the toolkit is set up: the Context and the tree,
+// the command line, then the stages in order, each only while no message
+// has been counted.
+#include "driver/run.h"
+#include "codegen/codegen.h"
+#include "driver/commandline.h"
+#include "driver/diagnostics.h"
+#include "driver/files.h"
+#include "form/form.h"
+#include "parser/parser.h"
+#include "records/records.h"
+#include "semantic/semantic.h"
+
+#include <QCoreApplication>
+
+// Releases what set-up made, in the end-of-run order.
+static void releaseRun(Node *root)
+{
+    releaseContext(context);
+    context = nullptr;
+    releaseTree(root);
+    releaseSegments();
+    releaseParameters();
+    releaseStringPool();
+}
+
+static void closeStream(FILE **stream)
+{
+    if (*stream != nullptr)
+        closeFile(*stream);
+    *stream = nullptr;
+}
+
+// Parsing reads every file; each later stage runs only while nothing has
+// been counted.
+static void translate(Node *root)
+{
+    for (SourceName *source = context->sourceNames; source != nullptr; source = source->next)
+        parseSourceFile(source->name, root, 0, nullptr);
+    if (errorCount != 0)
+        return;
+    resolve(root);
+    if (errorCount != 0)
+        return;
+    writeRecordFiles(root);
+    if (errorCount != 0)
+        return;
+    expand(root);
+    if (errorCount != 0)
+        return;
+    resolve(root);
+    if (errorCount != 0)
+        return;
+    generate(root);
+    closeStream(&context->codeStream);
+    closeStream(&context->instrStream);
+}
+
+static void printSummary(const char *toolTitle)
+{
+    writeError(QStringLiteral("\n----------------------------------\n"));
+    writeError(substituteArguments(
+        QCoreApplication::translate("ZEP Error", "%1 message : %2 Error(s) detected\n"),
+        QCoreApplication::translate("VELDIdent", toolTitle), QString::number(errorCount)));
+    writeError(QStringLiteral("----------------------------------\n\n"));
+}
+
+int runTranslator(int argc, char **argv)
+{
+    errorCount = 0;
+    otdFileCount = 0;
+    nextId = 2;
+    currentFileNo = 1;
+    clearStringPool();
+    context = createContext();
+    if (context == nullptr) {
+        report(45, nullptr, 0);
+        releaseStringPool();
+        return 255;
+    }
+    clearRegistries();
+    Node *root = createRoot();
+    if (root == nullptr) {
+        report(45, nullptr, 0);
+        releaseRun(nullptr);
+        return 255;
+    }
+    if (parseCommandLine(argc, argv) != 0) {
+        printUsage();
+        releaseRun(root);
+        return 255;
+    }
+    if (context->benchLogPath != nullptr) {
+        context->benchLog = openOutputFile(context->benchLogPath, OPEN_BENCH_LOG);
+        if (context->benchLog == nullptr) {
+            report(43, nullptr, 0, QString::fromLocal8Bit(context->benchLogPath));
+            releaseRun(root);
+            return 255;
+        }
+    }
+    translate(root);
+    closeStream(&context->benchLog);
+    const char *toolTitle = context->toolTitle;
+    releaseRun(root);
+    if (errorCount == 0)
+        return 0;
+    printSummary(toolTitle);
+    return 255;
+}

@@ -1,0 +1,302 @@
+// The internal form: one tree of script elements per run, the list cells its
+// payloads point to, the run's Context and one FileEntry per source file.
+// Every text stored here is interned in the string pool, so equal texts are
+// one pointer and names compare by pointer.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+// Kind codes. They are the token codes of the keywords that introduce each
+// element, so one table serves scanner, parser, writers and generators.
+enum : uint32_t {
+    KIND_SCRIPT = 999,
+    KIND_TEST_CLASS = 1000,
+    KIND_TEST_SUITE = 1001,
+    KIND_TEST_CASE = 1002,
+    KIND_SINGLE_CLASS = 1050,
+    KIND_CHECK_EXCEPTION = 1100,
+    KIND_CHECK_PROPERTY = 1101,
+    KIND_CHECK_STUB = 1102,
+    KIND_CHECK_METHOD = 1103,
+    KIND_ON_ERROR = 1300,
+    KIND_PRINT = 1400,
+    KIND_BYPASS = 1401,
+    KIND_CALL = 1402,
+    KIND_CONTINUE = 1404,
+    KIND_ENSURE = 1406,
+    KIND_EXIT = 1407,
+    KIND_INVARIANT = 1409,
+    KIND_PROC = 1411,
+    KIND_REQUIRE = 1413,
+    KIND_WRAP = 1418,
+    KIND_RUN = 1419,
+    KIND_INCLUDE = 1420,
+    KIND_RUN_COMPONENT = 1425,
+    KIND_PROLOGUE = 1430,
+    KIND_EPILOGUE = 1431,
+    KIND_UMLSTATE = 1436,
+    KIND_TRANSITION = 1437,
+    KIND_THREE_POINTS = 5200,
+    KIND_EXPRESSION = 8001,
+    KIND_COMMENT_LINE = 8002,
+    KIND_COMMENT_BLOCK = 8003,
+    KIND_NATIVE_LINE = 8006,
+    KIND_NATIVE_BLOCK = 8007,
+    KIND_CPP_LINE = 8008,
+    KIND_CPP_BLOCK = 8009,
+    KIND_JAVA_LINE = 8010,
+    KIND_JAVA_BLOCK = 8011,
+    KIND_CHECK = 9000,
+    KIND_PROPERTY = 9001,
+    KIND_STUB = 9002,
+    KIND_CLASS = 9601,
+};
+
+enum : uint32_t { TAG_NAME = 300, TAG_PARAMETER = 301 };
+enum : uint32_t { LANGUAGE_CPP = 555 };
+
+// A growable heap text. Starts at 2048 bytes and grows as needed.
+struct TextBuffer {
+    char *text;
+    size_t length;
+    size_t capacity;
+};
+
+struct Node;
+
+struct NameEntry {
+    const char *text;
+    uint32_t tag;
+    const char *formal;
+    NameEntry *next;
+    NameEntry *registryNext; // every entry ever made, for the bulk release
+};
+
+struct NameSegment {
+    const char *text;
+    NameEntry *arguments;
+    Node *resolved;
+    NameSegment *next;
+    NameSegment *registryNext;
+};
+
+struct Cell {
+    void *value;
+    Cell *next;
+};
+
+struct SpanWords {
+    uint64_t beginLine, endLine, beginColumn, endColumn;
+};
+
+struct ListInfo {
+    NameEntry *list;
+};
+
+struct ClassInfo {
+    NameEntry *parameters;
+    NameSegment *base;
+    Node *resolvedBase;
+};
+
+struct CallInfo {
+    NameSegment *target;
+    NameEntry *arguments;
+    Node *resolvedTarget;
+};
+
+struct PropertyCheckInfo {
+    NameSegment *target;
+    NameEntry *arguments;
+    const char *label;
+    Node *resolvedTarget;
+    SpanWords span;
+};
+
+struct StubCheckInfo {
+    Node *resolvedStub;
+};
+
+struct OnErrorInfo {
+    uint32_t action;
+    const char *bypassTarget;
+    Node *resolvedBypass;
+};
+
+struct ConditionInfo {
+    SpanWords span;
+};
+
+struct RunInfo {
+    NameSegment *component;
+    Node *resolvedComponent;
+};
+
+struct StateInfo {
+    int64_t stateNumber;
+    uint64_t transitionCount;
+};
+
+struct TransitionInfo {
+    const char *fromState;
+    const char *toState;
+    Node *resolvedFrom;
+    Node *resolvedTo;
+};
+
+struct CheckInfo {
+    const char *label;
+    const char *condition;
+    SpanWords span;
+};
+
+struct StubInfo {
+    const char *signature;
+    uint64_t caseCounter;
+    TextBuffer head, cases, tail;
+};
+
+struct Node {
+    uint32_t kind;
+    const char *name;
+    uint64_t id;
+    uint64_t sid;
+    const char *directory;
+    const char *fileName;
+    const char *displayPath;
+    uint32_t fileNo;
+    uint64_t beginLine, endLine, beginColumn, endColumn;
+    uint64_t line;
+    uint64_t depth;
+    void *payload;
+    Node *parent, *firstChild, *lastChild, *prevSibling, *nextSibling;
+};
+
+// Where a node comes from and where it lies: the common constructor inputs.
+struct NodePlace {
+    const char *directory;
+    const char *fileName;
+    uint64_t line;
+    SpanWords span;
+    uint64_t depth;
+};
+
+struct SourceName {
+    const char *name;
+    SourceName *next;
+};
+
+struct FileEntry {
+    const char *tsfName;
+    FILE *tsfStream;
+    const char *otsName;
+    FILE *otsStream;
+    uint32_t fileNo;
+    uint32_t checksumA, checksumB;
+    const char *fileName;
+    const char *directory;
+    int64_t modificationTime;
+    FileEntry *nextEntry;
+};
+
+struct Context {
+    SourceName *sourceNames;
+    FileEntry *fileEntries;
+    uint32_t fileCount;
+    uint32_t language;
+    const char *featureLabel;
+    const char *toolTitle;
+    const char *workingDirectory;
+    const char *targetDirectory;
+    const char *codePath;
+    FILE *codeStream;
+    const char *instrPath;
+    FILE *instrStream;
+    const char *dynamicPath;
+    uint64_t maxErrors;
+    uint32_t noLineDirectives;
+    uint32_t noPath;
+    const char *benchLogPath;
+    FILE *benchLog;
+    TextBuffer *captureBuffer;
+};
+
+// Run-wide state.
+extern uint64_t errorCount;
+extern uint64_t nextId;
+extern uint32_t currentFileNo;
+extern uint32_t otdFileCount;
+extern Context *context;
+
+extern const char *const TOOL_TITLE;
+extern const char *const FEATURE_LABEL;
+
+// String pool. intern takes a heap block: it returns that block, now owned by
+// the pool, or the equal text already pooled (freeing the block); null when
+// the pool entry cannot be made (the caller still owns the block).
+const char *intern(char *text);
+// Copies length bytes of text and interns the copy; null on failure.
+const char *internCopy(const char *text, size_t length);
+const char *internText(const char *text);
+void clearStringPool();
+void releaseStringPool();
+
+// Context and file entries.
+Context *createContext();
+void releaseContext(Context *context);
+FileEntry *entryForFile(uint32_t fileNo);
+
+// Nodes.
+Node *createRoot();
+Node *createNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place);
+Node *createPlainNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place);
+Node *createListNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place, NameEntry *list);
+Node *createClassNode(Node *parent, const char *name, const NodePlace &place, NameEntry *parameters, NameSegment *base);
+Node *createCallNode(Node *parent, const char *name, const NodePlace &place, NameSegment *target, NameEntry *arguments);
+Node *createPropertyCheckNode(Node *parent, const char *name, const NodePlace &place, const char *label,
+                              NameSegment *target, NameEntry *arguments, const SpanWords &span);
+Node *createStubCheckNode(Node *parent, const char *name, const NodePlace &place);
+Node *createOnErrorNode(Node *parent, const char *name, const NodePlace &place);
+Node *createConditionNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place, const SpanWords &span);
+Node *createInvariantNode(Node *parent, const char *name, const NodePlace &place, const SpanWords &span);
+Node *createRunNode(Node *parent, const char *name, const NodePlace &place, NameSegment *component);
+Node *createStateNode(Node *parent, const char *name, const NodePlace &place);
+Node *createTransitionNode(Node *parent, const char *name, const NodePlace &place, const char *fromState,
+                           const char *toState);
+Node *createCheckNode(Node *parent, const NodePlace &place, const char *label, const char *condition,
+                      const SpanWords &span);
+Node *createStubNode(Node *parent, const char *name, const NodePlace &place, const char *signature);
+
+// Whether kind is a kind code of the internal form.
+bool isKnownKind(uint32_t kind);
+// The element's name in messages and in the dump ("TEST CLASS", "CHECK" ...).
+const char *kindName(uint32_t kind);
+
+Node *parentOf(const Node *node);
+Node *firstChildOf(const Node *node);
+Node *nextSiblingOf(const Node *node);
+Node *lastChildOf(const Node *node);
+Node *prevSiblingOf(const Node *node);
+Node *rootOf(Node *node);
+
+// Lists.
+NameEntry *buildNameList(const char *text);
+NameEntry *buildParameterList(const char *text);
+NameSegment *appendSegment(NameSegment *list, const char *text, NameEntry *arguments);
+Cell *appendCell(Cell *list, void *value);
+void releaseCells(Cell *list);
+void joinSegments(char *buffer, const NameSegment *segments);
+void clearRegistries();
+void releaseSegments();
+void releaseParameters();
+
+// Text buffers. appendText reports message 41 and frees the buffer when it
+// cannot grow; it returns -1 then.
+int initTextBuffer(TextBuffer *buffer);
+int appendText(TextBuffer *buffer, const char *text);
+void freeTextBuffer(TextBuffer *buffer);
+
+// Release and dump.
+void releaseTree(Node *node);
+void dumpTree(const Node *node, FILE *out = stderr);

@@ -1,0 +1,284 @@
+// Name lists, parameter lists, qualified names, cell lists and text buffers.
+#include "driver/diagnostics.h"
+#include "form/form.h"
+#include "form/memory.h"
+
+#include <cstring>
+
+enum : size_t { BUFFER_STEP = 2048 };
+
+// Every NameSegment and NameEntry ever made, newest first: cells may be
+// shared between payloads and copies, so they are freed only from here.
+static NameSegment *segmentRegistry;
+static NameEntry *parameterRegistry;
+
+void clearRegistries()
+{
+    segmentRegistry = nullptr;
+    parameterRegistry = nullptr;
+}
+
+void releaseSegments()
+{
+    while (segmentRegistry != nullptr) {
+        NameSegment *next = segmentRegistry->registryNext;
+        zepFree(segmentRegistry);
+        segmentRegistry = next;
+    }
+}
+
+void releaseParameters()
+{
+    while (parameterRegistry != nullptr) {
+        NameEntry *next = parameterRegistry->registryNext;
+        zepFree(parameterRegistry);
+        parameterRegistry = next;
+    }
+}
+
+int initTextBuffer(TextBuffer *buffer)
+{
+    buffer->text = static_cast<char *>(zepAlloc(BUFFER_STEP));
+    buffer->length = 0;
+    buffer->capacity = 0;
+    if (buffer->text == nullptr)
+        return -1;
+    buffer->capacity = BUFFER_STEP;
+    buffer->text[0] = '\0';
+    return 0;
+}
+
+void freeTextBuffer(TextBuffer *buffer)
+{
+    zepFree(buffer->text);
+    buffer->text = nullptr;
+    buffer->length = 0;
+    buffer->capacity = 0;
+}
+
+// Makes room for extra more bytes and a terminator; the buffer at least
+// doubles, so a long text is copied a few times only.
+static int reserveText(TextBuffer *buffer, size_t extra)
+{
+    size_t needed = buffer->length + extra + 1;
+    if (needed <= buffer->capacity)
+        return 0;
+    size_t capacity = buffer->capacity + BUFFER_STEP;
+    if (capacity < buffer->capacity * 2)
+        capacity = buffer->capacity * 2;
+    if (capacity < needed)
+        capacity = needed;
+    char *grown = static_cast<char *>(zepRealloc(buffer->text, capacity));
+    if (grown == nullptr)
+        return -1;
+    buffer->text = grown;
+    buffer->capacity = capacity;
+    return 0;
+}
+
+static int appendBytes(TextBuffer *buffer, const char *bytes, size_t count)
+{
+    if (reserveText(buffer, count) != 0)
+        return -1;
+    memcpy(buffer->text + buffer->length, bytes, count);
+    buffer->length += count;
+    buffer->text[buffer->length] = '\0';
+    return 0;
+}
+
+int appendText(TextBuffer *buffer, const char *text)
+{
+    if (appendBytes(buffer, text, strlen(text)) == 0)
+        return 0;
+    report(41, nullptr, 0, messageArgument(buffer->text));
+    freeTextBuffer(buffer);
+    return -1;
+}
+
+// Makes an entry for one finished item, records it and appends it.
+static bool endItem(NameEntry **head, NameEntry **tail, const TextBuffer &item, uint32_t tag)
+{
+    NameEntry *entry = static_cast<NameEntry *>(zepAlloc(sizeof(NameEntry)));
+    if (entry == nullptr)
+        return false;
+    const char *text = internCopy(item.text, item.length);
+    if (text == nullptr) {
+        zepFree(entry);
+        return false;
+    }
+    *entry = {text, tag, nullptr, nullptr, parameterRegistry};
+    parameterRegistry = entry;
+    if (*tail != nullptr)
+        (*tail)->next = entry;
+    else
+        *head = entry;
+    *tail = entry;
+    return true;
+}
+
+static bool isNameByte(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '+';
+}
+
+// name-list = [word] { "," [word] }, words of letters, digits, "_" and "+"
+NameEntry *buildNameList(const char *text)
+{
+    TextBuffer word;
+    if (initTextBuffer(&word) != 0)
+        return nullptr;
+    NameEntry *head = nullptr, *tail = nullptr;
+    bool inWord = false, blankSeen = true;
+    for (const char *p = text;; p++) {
+        char c = *p;
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            blankSeen = true;
+        } else if (c == ',' || c == '\0') {
+            if (!endItem(&head, &tail, word, TAG_NAME))
+                break;
+            if (c == '\0') {
+                freeTextBuffer(&word);
+                return head;
+            }
+            word.length = 0;
+            word.text[0] = '\0';
+            inWord = false;
+            blankSeen = true;
+        } else if (isNameByte(c)) {
+            if ((inWord && blankSeen) || appendBytes(&word, &c, 1) != 0)
+                break;
+            blankSeen = false;
+            inWord = true;
+        } else {
+            break;
+        }
+    }
+    freeTextBuffer(&word);
+    return nullptr;
+}
+
+// State of the parameter splitter: a comma splits only at depth 0, outside
+// quotes and when not escaped.
+struct ParameterScan {
+    long parentheses = 0;
+    long angles = 0;
+    unsigned long doubleQuotes = 0;
+    unsigned long singleQuotes = 0;
+    bool escaped = false;
+
+    bool inQuotes() const { return (doubleQuotes & 1) || (singleQuotes & 1); }
+    bool balanced() const { return parentheses == 0 && angles == 0 && !inQuotes() && !escaped; }
+
+    // Notes the meaning of c; true when c is a comma that ends the item.
+    bool splitsAt(char c)
+    {
+        if (escaped) {
+            escaped = false;
+            return false;
+        }
+        switch (c) {
+        case '\\':
+            escaped = true;
+            break;
+        case '"':
+            if (!(singleQuotes & 1))
+                doubleQuotes++;
+            break;
+        case '\'':
+            if (!(doubleQuotes & 1))
+                singleQuotes++;
+            break;
+        case '(': case ')': case '<': case '>':
+            if (!inQuotes()) {
+                long &depth = (c == '(' || c == ')') ? parentheses : angles;
+                depth += (c == '(' || c == '<') ? 1 : -1;
+            }
+            break;
+        case ',':
+            return parentheses == 0 && angles == 0 && !inQuotes();
+        }
+        return false;
+    }
+};
+
+// parameter-list = item { "," item }, split at top-level commas only
+NameEntry *buildParameterList(const char *text)
+{
+    TextBuffer item;
+    if (initTextBuffer(&item) != 0)
+        return nullptr;
+    NameEntry *head = nullptr, *tail = nullptr;
+    ParameterScan scan;
+    for (const char *p = text;; p++) {
+        char c = *p;
+        if (c == '\0') {
+            bool made = scan.balanced() && endItem(&head, &tail, item, TAG_PARAMETER);
+            freeTextBuffer(&item);
+            return made ? head : nullptr;
+        }
+        if (scan.splitsAt(c)) {
+            if (!endItem(&head, &tail, item, TAG_PARAMETER))
+                break;
+            item.length = 0;
+            item.text[0] = '\0';
+            scan.parentheses = scan.angles = 0;
+            scan.escaped = false;
+        } else if (appendBytes(&item, &c, 1) != 0) {
+            break;
+        }
+    }
+    freeTextBuffer(&item);
+    return nullptr;
+}
+
+NameSegment *appendSegment(NameSegment *list, const char *text, NameEntry *arguments)
+{
+    NameSegment *segment = static_cast<NameSegment *>(zepAlloc(sizeof(NameSegment)));
+    if (segment == nullptr)
+        return nullptr;
+    *segment = {text, arguments, nullptr, nullptr, segmentRegistry};
+    segmentRegistry = segment;
+    if (list == nullptr)
+        return segment;
+    NameSegment *last = list;
+    while (last->next != nullptr)
+        last = last->next;
+    last->next = segment;
+    return list;
+}
+
+Cell *appendCell(Cell *list, void *value)
+{
+    Cell *cell = static_cast<Cell *>(zepAlloc(sizeof(Cell)));
+    if (cell == nullptr)
+        return nullptr;
+    *cell = {value, nullptr};
+    if (list != nullptr) {
+        while (list->next != nullptr)
+            list = list->next;
+        list->next = cell;
+    }
+    return cell;
+}
+
+void releaseCells(Cell *list)
+{
+    while (list != nullptr) {
+        Cell *next = list->next;
+        zepFree(list);
+        list = next;
+    }
+}
+
+void joinSegments(char *buffer, const NameSegment *segments)
+{
+    char *end = buffer + strlen(buffer);
+    for (const NameSegment *segment = segments; segment != nullptr; segment = segment->next) {
+        size_t length = strlen(segment->text);
+        memcpy(end, segment->text, length);
+        end += length;
+        if (segment->next != nullptr)
+            *end++ = '.';
+    }
+    *end = '\0';
+}

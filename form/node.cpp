@@ -1,0 +1,305 @@
+// Node construction, navigation and the bulk release of the tree.
+#include "driver/diagnostics.h"
+#include "driver/files.h"
+#include "form/form.h"
+#include "form/memory.h"
+
+#include <cstring>
+
+struct KindEntry {
+    uint32_t kind;
+    const char *name;
+};
+
+static const KindEntry kindTable[] = {
+    {KIND_SCRIPT, "SCRIPT"},
+    {KIND_TEST_CLASS, "TEST CLASS"},
+    {KIND_TEST_SUITE, "TEST SUITE"},
+    {KIND_TEST_CASE, "TEST CASE"},
+    {KIND_SINGLE_CLASS, "SINGLE CLASS"},
+    {KIND_CHECK_EXCEPTION, "CHECK EXCEPTION"},
+    {KIND_CHECK_PROPERTY, "CHECK PROPERTY"},
+    {KIND_CHECK_STUB, "CHECK STUB"},
+    {KIND_CHECK_METHOD, "CHECK METHOD"},
+    {KIND_ON_ERROR, "ON ERROR"},
+    {KIND_PRINT, "PRINT"},
+    {KIND_CALL, "CALL"},
+    {KIND_ENSURE, "ENSURE"},
+    {KIND_INVARIANT, "INVARIANT"},
+    {KIND_PROC, "PROC"},
+    {KIND_REQUIRE, "REQUIRE"},
+    {KIND_WRAP, "WRAP"},
+    {KIND_RUN, "RUN"},
+    {KIND_INCLUDE, "INCLUDE"},
+    {KIND_RUN_COMPONENT, "RUN COMPONENT"},
+    {KIND_PROLOGUE, "PROLOGUE"},
+    {KIND_EPILOGUE, "EPILOGUE"},
+    {KIND_UMLSTATE, "UMLSTATE"},
+    {KIND_TRANSITION, "TRANSITION"},
+    {KIND_THREE_POINTS, "THREE POINTS"},
+    {KIND_EXPRESSION, "EXPRESSION"},
+    {KIND_COMMENT_LINE, "COMMENT"},
+    {KIND_COMMENT_BLOCK, "COMMENT"},
+    {KIND_NATIVE_LINE, "NATIVE CODE"},
+    {KIND_NATIVE_BLOCK, "NATIVE CODE"},
+    {KIND_CPP_LINE, "NATIVE CODE"},
+    {KIND_CPP_BLOCK, "NATIVE CODE"},
+    {KIND_JAVA_LINE, "NATIVE CODE"},
+    {KIND_JAVA_BLOCK, "NATIVE CODE"},
+    {KIND_CHECK, "CHECK"},
+    {KIND_PROPERTY, "PROPERTY"},
+    {KIND_STUB, "STUB"},
+    {KIND_CLASS, "CLASS"},
+};
+
+const char *kindName(uint32_t kind)
+{
+    for (const KindEntry &entry : kindTable) {
+        if (entry.kind == kind)
+            return entry.name;
+    }
+    return nullptr;
+}
+
+bool isKnownKind(uint32_t kind)
+{
+    return kindName(kind) != nullptr;
+}
+
+Node *createRoot()
+{
+    Node *root = static_cast<Node *>(zepAlloc(sizeof(Node)));
+    if (root == nullptr)
+        return nullptr;
+    memset(root, 0, sizeof(Node));
+    root->kind = KIND_SCRIPT;
+    root->id = 1;
+    root->line = 1;
+    return root;
+}
+
+static void appendChild(Node *parent, Node *node)
+{
+    node->parent = parent;
+    node->prevSibling = parent->lastChild;
+    if (parent->lastChild != nullptr)
+        parent->lastChild->nextSibling = node;
+    else
+        parent->firstChild = node;
+    parent->lastChild = node;
+}
+
+Node *createNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place)
+{
+    if (parent == nullptr)
+        return nullptr;
+    Node *node = static_cast<Node *>(zepAlloc(sizeof(Node)));
+    if (node == nullptr)
+        return nullptr;
+    memset(node, 0, sizeof(Node));
+    node->kind = kind;
+    node->name = name;
+    node->id = nextId;
+    node->sid = nextId;
+    nextId++;
+    node->directory = place.directory;
+    node->fileName = place.fileName;
+    node->fileNo = currentFileNo;
+    if (place.directory != nullptr && place.fileName != nullptr)
+        node->displayPath = makeDisplayPath(place.directory, place.fileName);
+    node->beginLine = place.span.beginLine;
+    node->endLine = place.span.endLine;
+    node->beginColumn = place.span.beginColumn;
+    node->endColumn = place.span.endColumn;
+    node->line = place.line;
+    node->depth = place.depth;
+    appendChild(parent, node);
+    return node;
+}
+
+// Takes back the node just appended under parent, when its payload could not
+// be built, so that no node of a payload kind ever lacks its payload.
+static void unlinkLastChild(Node *parent)
+{
+    Node *node = parent->lastChild;
+    parent->lastChild = node->prevSibling;
+    if (node->prevSibling != nullptr)
+        node->prevSibling->nextSibling = nullptr;
+    else
+        parent->firstChild = nullptr;
+    zepFree(node->payload);
+    zepFree(node);
+}
+
+// Builds the node and a zeroed payload of the given size.
+static Node *createPayloadNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place,
+                               size_t payloadSize)
+{
+    Node *node = createNode(parent, kind, name, place);
+    if (node == nullptr)
+        return nullptr;
+    node->payload = zepAlloc(payloadSize);
+    if (node->payload == nullptr) {
+        unlinkLastChild(parent);
+        return nullptr;
+    }
+    memset(node->payload, 0, payloadSize);
+    return node;
+}
+
+template <typename Info> static Info *payloadOf(Node *node)
+{
+    return static_cast<Info *>(node->payload);
+}
+
+Node *createPlainNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place)
+{
+    return createNode(parent, kind, name, place);
+}
+
+Node *createListNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place, NameEntry *list)
+{
+    Node *node = createPayloadNode(parent, kind, name, place, sizeof(ListInfo));
+    if (node != nullptr)
+        payloadOf<ListInfo>(node)->list = list;
+    return node;
+}
+
+Node *createClassNode(Node *parent, const char *name, const NodePlace &place, NameEntry *parameters, NameSegment *base)
+{
+    Node *node = createPayloadNode(parent, KIND_TEST_CLASS, name, place, sizeof(ClassInfo));
+    if (node != nullptr)
+        *payloadOf<ClassInfo>(node) = {parameters, base, nullptr};
+    return node;
+}
+
+Node *createCallNode(Node *parent, const char *name, const NodePlace &place, NameSegment *target, NameEntry *arguments)
+{
+    Node *node = createPayloadNode(parent, KIND_CALL, name, place, sizeof(CallInfo));
+    if (node != nullptr)
+        *payloadOf<CallInfo>(node) = {target, arguments, nullptr};
+    return node;
+}
+
+Node *createPropertyCheckNode(Node *parent, const char *name, const NodePlace &place, const char *label,
+                              NameSegment *target, NameEntry *arguments, const SpanWords &span)
+{
+    Node *node = createPayloadNode(parent, KIND_CHECK_PROPERTY, name, place, sizeof(PropertyCheckInfo));
+    if (node != nullptr)
+        *payloadOf<PropertyCheckInfo>(node) = {target, arguments, label, nullptr, span};
+    return node;
+}
+
+Node *createStubCheckNode(Node *parent, const char *name, const NodePlace &place)
+{
+    return createPayloadNode(parent, KIND_CHECK_STUB, name, place, sizeof(StubCheckInfo));
+}
+
+Node *createOnErrorNode(Node *parent, const char *name, const NodePlace &place)
+{
+    Node *node = createPayloadNode(parent, KIND_ON_ERROR, name, place, sizeof(OnErrorInfo));
+    if (node != nullptr)
+        *payloadOf<OnErrorInfo>(node) = {KIND_CONTINUE, nullptr, nullptr};
+    return node;
+}
+
+Node *createConditionNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place, const SpanWords &span)
+{
+    Node *node = createPayloadNode(parent, kind, name, place, sizeof(ConditionInfo));
+    if (node != nullptr)
+        payloadOf<ConditionInfo>(node)->span = span;
+    return node;
+}
+
+Node *createInvariantNode(Node *parent, const char *name, const NodePlace &place, const SpanWords &span)
+{
+    return createConditionNode(parent, KIND_INVARIANT, name, place, span);
+}
+
+Node *createRunNode(Node *parent, const char *name, const NodePlace &place, NameSegment *component)
+{
+    Node *node = createPayloadNode(parent, KIND_RUN_COMPONENT, name, place, sizeof(RunInfo));
+    if (node != nullptr)
+        payloadOf<RunInfo>(node)->component = component;
+    return node;
+}
+
+Node *createStateNode(Node *parent, const char *name, const NodePlace &place)
+{
+    return createPayloadNode(parent, KIND_UMLSTATE, name, place, sizeof(StateInfo));
+}
+
+Node *createTransitionNode(Node *parent, const char *name, const NodePlace &place, const char *fromState,
+                           const char *toState)
+{
+    Node *node = createPayloadNode(parent, KIND_TRANSITION, name, place, sizeof(TransitionInfo));
+    if (node != nullptr)
+        *payloadOf<TransitionInfo>(node) = {fromState, toState, nullptr, nullptr};
+    return node;
+}
+
+Node *createCheckNode(Node *parent, const NodePlace &place, const char *label, const char *condition,
+                      const SpanWords &span)
+{
+    Node *node = createPayloadNode(parent, KIND_CHECK, nullptr, place, sizeof(CheckInfo));
+    if (node != nullptr)
+        *payloadOf<CheckInfo>(node) = {label, condition, span};
+    return node;
+}
+
+Node *createStubNode(Node *parent, const char *name, const NodePlace &place, const char *signature)
+{
+    Node *node = createPayloadNode(parent, KIND_STUB, name, place, sizeof(StubInfo));
+    if (node == nullptr)
+        return nullptr;
+    StubInfo *stub = payloadOf<StubInfo>(node);
+    stub->signature = signature;
+    stub->caseCounter = 1;
+    if (initTextBuffer(&stub->head) != 0 || initTextBuffer(&stub->cases) != 0 || initTextBuffer(&stub->tail) != 0) {
+        freeTextBuffer(&stub->head);
+        freeTextBuffer(&stub->cases);
+        freeTextBuffer(&stub->tail);
+        unlinkLastChild(parent);
+        return nullptr;
+    }
+    return node;
+}
+
+Node *parentOf(const Node *node) { return node ? node->parent : nullptr; }
+Node *firstChildOf(const Node *node) { return node ? node->firstChild : nullptr; }
+Node *nextSiblingOf(const Node *node) { return node ? node->nextSibling : nullptr; }
+Node *lastChildOf(const Node *node) { return node ? node->lastChild : nullptr; }
+Node *prevSiblingOf(const Node *node) { return node ? node->prevSibling : nullptr; }
+
+Node *rootOf(Node *node)
+{
+    while (node != nullptr && node->parent != nullptr)
+        node = node->parent;
+    return node;
+}
+
+static void releasePayload(Node *node)
+{
+    if (!isKnownKind(node->kind))
+        report(48, node->displayPath, node->line, messageArgument(node->name));
+    else if (node->kind == KIND_STUB && node->payload != nullptr) {
+        StubInfo *stub = payloadOf<StubInfo>(node);
+        freeTextBuffer(&stub->head);
+        freeTextBuffer(&stub->cases);
+        freeTextBuffer(&stub->tail);
+    }
+    zepFree(node->payload);
+}
+
+// Walks siblings in a loop and children by recursion, so a long list of
+// elements does not deepen the stack.
+void releaseTree(Node *node)
+{
+    while (node != nullptr) {
+        Node *next = node->nextSibling;
+        releaseTree(node->firstChild);
+        releasePayload(node);
+        zepFree(node);
+        node = next;
+    }
+}

@@ -1,0 +1,138 @@
+// The string pool. Texts are kept in a chained hash table that doubles as it
+// fills, so a lookup compares only texts of the same hash and length.
+#include "form/form.h"
+#include "form/memory.h"
+
+#include <cstring>
+
+namespace {
+
+struct PoolEntry {
+    char *text;
+    size_t length;
+    uint64_t hash;
+    PoolEntry *next;
+};
+
+PoolEntry **buckets;
+size_t bucketCount;
+size_t entryCount;
+
+uint64_t hashText(const char *text, size_t length)
+{
+    uint64_t hash = 1469598103934665603ull;
+    for (size_t i = 0; i < length; i++) {
+        hash ^= static_cast<unsigned char>(text[i]);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// Doubles the table; when that memory cannot be had the chains just grow.
+void growPool()
+{
+    size_t newCount = bucketCount == 0 ? 1024 : bucketCount * 2;
+    PoolEntry **newBuckets = static_cast<PoolEntry **>(zepAlloc(newCount * sizeof(PoolEntry *)));
+    if (newBuckets == nullptr)
+        return;
+    memset(newBuckets, 0, newCount * sizeof(PoolEntry *));
+    for (size_t b = 0; b < bucketCount; b++) {
+        PoolEntry *entry = buckets[b];
+        while (entry != nullptr) {
+            PoolEntry *next = entry->next;
+            size_t slot = entry->hash & (newCount - 1);
+            entry->next = newBuckets[slot];
+            newBuckets[slot] = entry;
+            entry = next;
+        }
+    }
+    zepFree(buckets);
+    buckets = newBuckets;
+    bucketCount = newCount;
+}
+
+PoolEntry *findEntry(const char *text, size_t length, uint64_t hash)
+{
+    if (bucketCount == 0)
+        return nullptr;
+    for (PoolEntry *entry = buckets[hash & (bucketCount - 1)]; entry != nullptr; entry = entry->next) {
+        if (entry->hash == hash && entry->length == length && memcmp(entry->text, text, length) == 0)
+            return entry;
+    }
+    return nullptr;
+}
+
+// Adds text (owned by the pool from now on); false when no entry can be made.
+bool addEntry(char *text, size_t length, uint64_t hash)
+{
+    if (entryCount >= bucketCount)
+        growPool();
+    if (bucketCount == 0)
+        return false;
+    PoolEntry *entry = static_cast<PoolEntry *>(zepAlloc(sizeof(PoolEntry)));
+    if (entry == nullptr)
+        return false;
+    size_t slot = hash & (bucketCount - 1);
+    *entry = {text, length, hash, buckets[slot]};
+    buckets[slot] = entry;
+    entryCount++;
+    return true;
+}
+
+} // namespace
+
+const char *intern(char *text)
+{
+    size_t length = strlen(text);
+    uint64_t hash = hashText(text, length);
+    PoolEntry *found = findEntry(text, length, hash);
+    if (found != nullptr) {
+        if (found->text != text)
+            zepFree(text);
+        return found->text;
+    }
+    return addEntry(text, length, hash) ? text : nullptr;
+}
+
+const char *internCopy(const char *text, size_t length)
+{
+    uint64_t hash = hashText(text, length);
+    PoolEntry *found = findEntry(text, length, hash);
+    if (found != nullptr)
+        return found->text;
+    char *copy = zepCopy(text, length);
+    if (copy == nullptr)
+        return nullptr;
+    if (!addEntry(copy, length, hash)) {
+        zepFree(copy);
+        return nullptr;
+    }
+    return copy;
+}
+
+const char *internText(const char *text)
+{
+    return internCopy(text, strlen(text));
+}
+
+void clearStringPool()
+{
+    buckets = nullptr;
+    bucketCount = 0;
+    entryCount = 0;
+}
+
+void releaseStringPool()
+{
+    for (size_t b = 0; b < bucketCount; b++) {
+        PoolEntry *entry = buckets[b];
+        while (entry != nullptr) {
+            PoolEntry *next = entry->next;
+            zepFree(entry->text);
+            zepFree(entry);
+            entry = next;
+        }
+    }
+    zepFree(buckets);
+    clearStringPool();
+}

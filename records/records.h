@@ -1,0 +1,4 @@
+#pragma once
+#include "form/form.h"
+
+void writeRecordFiles(Node *root);
