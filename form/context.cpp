@@ -3,6 +3,7 @@
 #include "form/form.h"
 #include "form/memory.h"
 
+#include <cstdlib>
 #include <cstring>
 
 uint64_t errorCount;
@@ -24,8 +25,12 @@ Context *createContext()
     made->featureLabel = FEATURE_LABEL;
     made->toolTitle = TOOL_TITLE;
     made->maxErrors = 30;
+    // A target directory that is set but cannot be copied fails the Context
+    // rather than being silently dropped from the generated code.
+    const char *target = getenv("KRNTGT");
     made->targetDirectory = copyEnvironment("KRNTGT");
-    made->workingDirectory = currentDirectoryPrefix(nullptr, 0);
+    bool targetLost = target != nullptr && *target != '\0' && made->targetDirectory == nullptr;
+    made->workingDirectory = targetLost ? nullptr : currentDirectoryPrefix(nullptr, 0);
     if (made->workingDirectory == nullptr) {
         zepFree(made);
         return nullptr;
