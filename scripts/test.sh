@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds and runs every test: once as released, once under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+zep_install_packages
+
+run_suite() {
+  local dir=$1
+  shift
+  local prefix=$dir/prefix
+  zep_build "$dir" -DZEP_E2E_PREFIX="$prefix" "$@"
+  rm -rf "$prefix"
+  cmake --install "$dir" --prefix "$prefix" >/dev/null
+  (cd "$dir" && ctest --output-on-failure -j"$(nproc)")
+}
+
+cd "$zep_root"
+echo "== release build"
+run_suite "$zep_root/build"
+echo "== sanitizer build"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite "$zep_root/build-asan" -DZEP_SANITIZE=ON
