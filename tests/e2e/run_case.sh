@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Runs one end-to-end case against an installed translator.
+#
+#   run_case.sh PREFIX CASEDIR
+#
+# A case directory holds:
+#   args       the arguments, one per line (may be absent: no arguments)
+#   env        optional lines NAME=value (set) or -NAME (unset); PROBAXDIR is
+#              PREFIX unless the case changes it
+#   input/     optional files copied into the scratch directory the run starts in
+#   stderr     the expected standard error
+#   status     the expected exit status
+#   expected/  optional: every file the run must leave in the scratch directory
+#              besides the inputs, byte for byte; no other file may appear
+# @SCRATCH@ and @PREFIX@ in args, env and stderr stand for the scratch
+# directory and the install prefix.
+set -uo pipefail
+
+prefix=$(cd "$1" && pwd)
+case_dir=$(cd "$2" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+expand() { sed -e "s|@SCRATCH@|$scratch|g" -e "s|@PREFIX@|$prefix|g" "$1"; }
+
+[ -d "$case_dir/input" ] && cp -R "$case_dir/input/." "$scratch/"
+find "$scratch" -type f | sort > "$scratch.inputs"
+
+arguments=()
+if [ -f "$case_dir/args" ]; then
+  while IFS= read -r line || [ -n "$line" ]; do arguments+=("$line"); done < <(expand "$case_dir/args")
+fi
+
+variables=("PATH=$PATH" "LANG=C" "PROBAXDIR=$prefix")
+if [ -f "$case_dir/env" ]; then
+  while IFS= read -r line || [ -n "$line" ]; do
+    [ -z "$line" ] && continue
+    name=${line#-}
+    name=${name%%=*}
+    kept=()
+    for variable in "${variables[@]}"; do [ "${variable%%=*}" = "$name" ] || kept+=("$variable"); done
+    variables=("${kept[@]}")
+    [ "${line#-}" = "$line" ] && variables+=("$line")
+  done < <(expand "$case_dir/env")
+fi
+
+(cd "$scratch" && env -i "${variables[@]}" "$prefix/bin/zepprepro" "${arguments[@]}" \
+   </dev/null >"$scratch.stdout" 2>"$scratch.stderr")
+status=$?
+
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+[ "$status" = "$(cat "$case_dir/status")" ] || fail "status $status, expected $(cat "$case_dir/status")"
+[ -s "$scratch.stdout" ] && fail "standard output is not empty"
+expand "$case_dir/stderr" > "$scratch.want"
+cmp -s "$scratch.want" "$scratch.stderr" || { fail "standard error differs"; diff "$scratch.want" "$scratch.stderr"; }
+
+made=$(find "$scratch" -type f | sort | comm -13 "$scratch.inputs" -)
+for file in $made; do
+  name=${file#"$scratch"/}
+  if [ ! -f "$case_dir/expected/$name" ]; then
+    fail "unexpected file $name"
+  elif ! cmp -s "$case_dir/expected/$name" "$file"; then
+    fail "file $name differs"; diff "$case_dir/expected/$name" "$file" | head -40
+  fi
+done
+if [ -d "$case_dir/expected" ]; then
+  for want in $(cd "$case_dir/expected" && find . -type f | sort); do
+    [ -f "$scratch/${want#./}" ] || fail "missing file ${want#./}"
+  done
+fi
+rm -f "$scratch.inputs" "$scratch.stdout" "$scratch.stderr" "$scratch.want"
+exit $failed

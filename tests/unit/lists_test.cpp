@@ -1,0 +1,153 @@
+// Name lists, parameter lists, qualified names, cell lists and text buffers.
+#include "test_support.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Lists : public RunState {};
+
+std::vector<std::string> textsOf(const NameEntry *list, uint32_t tag)
+{
+    std::vector<std::string> texts;
+    for (; list != nullptr; list = list->next) {
+        EXPECT_EQ(list->tag, tag);
+        EXPECT_EQ(list->formal, nullptr);
+        texts.emplace_back(list->text);
+    }
+    return texts;
+}
+
+using Texts = std::vector<std::string>;
+
+TEST_F(Lists, NameListSplitsAtCommasAndIgnoresBlanks)
+{
+    EXPECT_EQ(textsOf(buildNameList("a, b"), TAG_NAME), (Texts{"a", "b"}));
+    EXPECT_EQ(textsOf(buildNameList("\tx_1 ,\r\n y+2 "), TAG_NAME), (Texts{"x_1", "y+2"}));
+    EXPECT_EQ(textsOf(buildNameList(""), TAG_NAME), (Texts{""}));
+    EXPECT_EQ(textsOf(buildNameList("a,,b,"), TAG_NAME), (Texts{"a", "", "b", ""}));
+    // Entry texts are pooled.
+    NameEntry *list = buildNameList("p, p");
+    ASSERT_NE(list, nullptr);
+    ASSERT_NE(list->next, nullptr);
+    EXPECT_EQ(list->text, list->next->text);
+    EXPECT_EQ(list->text, internText("p"));
+}
+
+TEST_F(Lists, NameListRejectsMalformedTexts)
+{
+    EXPECT_EQ(buildNameList("a b"), nullptr);
+    EXPECT_EQ(buildNameList("x-y"), nullptr);
+    // Entries made before the fault stay in the registry and are freed
+    // with it (checked by the leak sanitizer).
+    EXPECT_EQ(buildNameList("a, b c"), nullptr);
+    EXPECT_EQ(buildNameList("a, b("), nullptr);
+}
+
+TEST_F(Lists, ParameterListSplitsAtTopLevelCommasOnly)
+{
+    EXPECT_EQ(textsOf(buildParameterList("f(a, b), 'c, d', e<f, g>"), TAG_PARAMETER),
+              (Texts{"f(a, b)", " 'c, d'", " e<f, g>"}));
+    EXPECT_EQ(textsOf(buildParameterList("\"x, (y\", z"), TAG_PARAMETER), (Texts{"\"x, (y\"", " z"}));
+    // A quote of the other kind inside quotes does not count.
+    EXPECT_EQ(textsOf(buildParameterList("\"it's\", '\"'"), TAG_PARAMETER), (Texts{"\"it's\"", " '\"'"}));
+    EXPECT_EQ(textsOf(buildParameterList(""), TAG_PARAMETER), (Texts{""}));
+    EXPECT_EQ(textsOf(buildParameterList(" a ,"), TAG_PARAMETER), (Texts{" a ", ""}));
+}
+
+TEST_F(Lists, ParameterListBackslashTakesTheNextByteLiterally)
+{
+    EXPECT_EQ(textsOf(buildParameterList("a\\, b, c"), TAG_PARAMETER), (Texts{"a\\, b", " c"}));
+    EXPECT_EQ(textsOf(buildParameterList("\\(, x"), TAG_PARAMETER), (Texts{"\\(", " x"}));
+    EXPECT_EQ(textsOf(buildParameterList("'\\'', y"), TAG_PARAMETER), (Texts{"'\\''", " y"}));
+    // An escaped backslash escapes nothing further.
+    EXPECT_EQ(textsOf(buildParameterList("a\\\\, b"), TAG_PARAMETER), (Texts{"a\\\\", " b"}));
+}
+
+TEST_F(Lists, ParameterListRejectsUnbalancedTexts)
+{
+    EXPECT_EQ(buildParameterList("f(a, b"), nullptr);
+    EXPECT_EQ(buildParameterList("x, a<b"), nullptr);
+    EXPECT_EQ(buildParameterList("a, \"b"), nullptr);
+    EXPECT_EQ(buildParameterList("'a', 'b"), nullptr);
+    EXPECT_EQ(buildParameterList("a\\"), nullptr);
+}
+
+TEST_F(Lists, SegmentsAppendInOrderAndJoinWithDots)
+{
+    NameEntry *arguments = buildParameterList("1, 2");
+    NameSegment *list = appendSegment(nullptr, internText("Suite"), nullptr);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(appendSegment(list, internText("Class"), arguments), list);
+    EXPECT_EQ(appendSegment(list, internText("Case"), nullptr), list);
+    ASSERT_NE(list->next, nullptr);
+    ASSERT_NE(list->next->next, nullptr);
+    EXPECT_EQ(list->next->arguments, arguments);
+    EXPECT_EQ(list->next->resolved, nullptr);
+    EXPECT_EQ(list->next->next->next, nullptr);
+
+    char buffer[64] = "run ";
+    joinSegments(buffer, list);
+    EXPECT_STREQ(buffer, "run Suite.Class.Case");
+    char single[16] = "";
+    joinSegments(single, list->next->next);
+    EXPECT_STREQ(single, "Case");
+}
+
+TEST_F(Lists, CellsAppendAtTheEndAndReturnTheNewCell)
+{
+    int a = 0, b = 0, c = 0;
+    Cell *head = appendCell(nullptr, &a);
+    ASSERT_NE(head, nullptr);
+    Cell *second = appendCell(head, &b);
+    Cell *third = appendCell(head, &c);
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(third, nullptr);
+    EXPECT_NE(third, head);
+    EXPECT_EQ(head->next, second);
+    EXPECT_EQ(second->next, third);
+    EXPECT_EQ(third->value, &c);
+    EXPECT_EQ(third->next, nullptr);
+    releaseCells(head);
+}
+
+TEST_F(Lists, TextBufferKeepsContentAcrossGrowth)
+{
+    TextBuffer buffer;
+    ASSERT_EQ(initTextBuffer(&buffer), 0);
+    EXPECT_STREQ(buffer.text, "");
+    std::string expected;
+    for (int i = 0; i < 3000; i++) {
+        std::string piece = std::to_string(i) + ";";
+        ASSERT_EQ(appendText(&buffer, piece.c_str()), 0);
+        expected += piece;
+    }
+    std::string large(5000, 'L');
+    ASSERT_EQ(appendText(&buffer, large.c_str()), 0);
+    expected += large;
+    EXPECT_EQ(std::string(buffer.text), expected);
+    EXPECT_EQ(buffer.length, expected.size());
+    freeTextBuffer(&buffer);
+}
+
+TEST_F(Lists, TextBufferThatCannotGrowIsReportedAndFreed)
+{
+    TextBuffer buffer;
+    ASSERT_EQ(initTextBuffer(&buffer), 0);
+    std::string full(2047, 'x');
+    ASSERT_EQ(appendText(&buffer, full.c_str()), 0);
+    int result = 0;
+    std::string errors = captureStderr([&] {
+        failAllocation(1);
+        result = appendText(&buffer, "y");
+        failAllocation(0);
+    });
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(buffer.text, nullptr);
+    EXPECT_EQ(errorCount, 1u);
+    EXPECT_EQ(errors, "zepprepro - lexical error: Not enough memory to reallocate the buffer `" + full + "'.\n");
+}
+
+} // namespace

@@ -1,0 +1,64 @@
+// Shared helpers of the unit tests: a fixture that sets up and tears down the
+// run-wide state, and a capture of the standard error stream.
+#pragma once
+#include "form/form.h"
+#include "form/memory.h"
+
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <unistd.h>
+
+// Runs body with standard error redirected to a temporary file; returns what
+// was written.
+inline std::string captureStderr(const std::function<void()> &body)
+{
+    fflush(stderr);
+    FILE *capture = tmpfile();
+    int saved = dup(fileno(stderr));
+    dup2(fileno(capture), fileno(stderr));
+    body();
+    fflush(stderr);
+    dup2(saved, fileno(stderr));
+    close(saved);
+    rewind(capture);
+    std::string text;
+    for (int c; (c = fgetc(capture)) != EOF;)
+        text.push_back(static_cast<char>(c));
+    fclose(capture);
+    return text;
+}
+
+// Fresh pool, registries and counters per test; everything released after.
+class RunState : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        failAllocation(0);
+        clearStringPool();
+        clearRegistries();
+        errorCount = 0;
+        context = nullptr;
+    }
+
+    void TearDown() override
+    {
+        failAllocation(0);
+        if (context != nullptr) {
+            releaseContext(context);
+            context = nullptr;
+        }
+        releaseSegments();
+        releaseParameters();
+        releaseStringPool();
+        errorCount = 0;
+    }
+
+    // Makes the run's Context; the fixture releases it.
+    void makeContext()
+    {
+        context = createContext();
+        ASSERT_NE(context, nullptr);
+    }
+};
