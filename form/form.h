@@ -7,8 +7,9 @@
 #include <cstdio>
 #include <ctime>
 
-// Kind codes. They are the token codes of the keywords that introduce each
-// element, so one table serves scanner, parser, writers and generators.
+// Kind codes. They are the scanner's token codes: a node's kind is the code
+// of the token that introduces it, so one table serves scanner, parser,
+// writers and generators. Some codes are only ever tokens, some only kinds.
 enum : uint32_t {
     KIND_SCRIPT = 999,
     KIND_TEST_CLASS = 1000,
@@ -23,6 +24,7 @@ enum : uint32_t {
     KIND_PRINT = 1400,
     KIND_BYPASS = 1401,
     KIND_CALL = 1402,
+    KIND_COMMENT = 1403,
     KIND_CONTINUE = 1404,
     KIND_ENSURE = 1406,
     KIND_EXIT = 1407,
@@ -32,15 +34,51 @@ enum : uint32_t {
     KIND_WRAP = 1418,
     KIND_RUN = 1419,
     KIND_INCLUDE = 1420,
+    KIND_CPP = 1421,
+    KIND_JAVA = 1422,
     KIND_RUN_COMPONENT = 1425,
+    KIND_SIGNATURE = 1427,
     KIND_PROLOGUE = 1430,
     KIND_EPILOGUE = 1431,
     KIND_UMLSTATE = 1436,
     KIND_TRANSITION = 1437,
+    KIND_TO = 1438,
+    KIND_SINGLE = 1439,
+    KIND_LEFT_BRACE = 5000,
+    KIND_RIGHT_BRACE = 5001,
+    KIND_LEFT_PARENTHESIS = 5002,
+    KIND_RIGHT_PARENTHESIS = 5003,
+    KIND_COLON = 5004,
+    KIND_COMMA = 5005,
+    KIND_STAR = 5007,
+    KIND_SEMICOLON = 5008,
+    KIND_HASH = 5009,
+    KIND_DOT = 5010,
+    KIND_DOUBLE_QUOTE = 5011,
+    KIND_LEFT_BRACKET = 5012,
+    KIND_RIGHT_BRACKET = 5013,
+    KIND_LESS = 5014,
+    KIND_GREATER = 5015,
+    KIND_PERCENT = 5016,
+    KIND_QUESTION = 5017,
+    KIND_MINUS = 5019,
+    KIND_CARET = 5020,
+    KIND_AMPERSAND = 5021,
+    KIND_BAR = 5022,
+    KIND_TILDE = 5023,
+    KIND_EXCLAMATION = 5024,
+    KIND_EQUALS = 5025,
+    KIND_BACKSLASH = 5026,
+    KIND_BACKQUOTE = 5027,
+    KIND_APOSTROPHE = 5028,
+    KIND_DOUBLE_COLON = 5103,
     KIND_THREE_POINTS = 5200,
+    KIND_STRING = 8000,
     KIND_EXPRESSION = 8001,
     KIND_COMMENT_LINE = 8002,
     KIND_COMMENT_BLOCK = 8003,
+    KIND_LINE_COMMENT = 8004,
+    KIND_BLOCK_COMMENT = 8005,
     KIND_NATIVE_LINE = 8006,
     KIND_NATIVE_BLOCK = 8007,
     KIND_CPP_LINE = 8008,
@@ -50,7 +88,15 @@ enum : uint32_t {
     KIND_CHECK = 9000,
     KIND_PROPERTY = 9001,
     KIND_STUB = 9002,
+    KIND_IDENTIFIER = 9500,
+    KIND_TEST = 9600,
     KIND_CLASS = 9601,
+    KIND_SUITE = 9602,
+    KIND_CASE = 9603,
+    KIND_EXCEPTION = 9604,
+    KIND_METHOD = 9605,
+    KIND_ON = 9607,
+    KIND_ERROR = 9609,
 };
 
 enum : uint32_t { TAG_NAME = 300, TAG_PARAMETER = 301 };
@@ -239,6 +285,8 @@ const char *intern(char *text);
 // Copies length bytes of text and interns the copy; null on failure.
 const char *internCopy(const char *text, size_t length);
 const char *internText(const char *text);
+// The pooled text equal to the length bytes at text, or null when none is.
+const char *findInterned(const char *text, size_t length);
 void clearStringPool();
 void releaseStringPool();
 
@@ -294,6 +342,9 @@ void releaseParameters();
 // Text buffers. appendText reports message 41 and frees the buffer when it
 // cannot grow; it returns -1 then.
 int initTextBuffer(TextBuffer *buffer);
+// Makes room for extra more bytes and a terminator; -1 when memory runs out
+// (the buffer is left as it was).
+int reserveText(TextBuffer *buffer, size_t extra);
 int appendText(TextBuffer *buffer, const char *text);
 void freeTextBuffer(TextBuffer *buffer);
 

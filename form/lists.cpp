@@ -58,7 +58,7 @@ void freeTextBuffer(TextBuffer *buffer)
 
 // Makes room for extra more bytes and a terminator; the buffer at least
 // doubles, so a long text is copied a few times only.
-static int reserveText(TextBuffer *buffer, size_t extra)
+int reserveText(TextBuffer *buffer, size_t extra)
 {
     size_t needed = buffer->length + extra + 1;
     if (needed <= buffer->capacity)

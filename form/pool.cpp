@@ -110,6 +110,12 @@ const char *internCopy(const char *text, size_t length)
     return copy;
 }
 
+const char *findInterned(const char *text, size_t length)
+{
+    PoolEntry *found = findEntry(text, length, hashText(text, length));
+    return found != nullptr ? found->text : nullptr;
+}
+
 const char *internText(const char *text)
 {
     return internCopy(text, strlen(text));
