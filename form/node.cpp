@@ -97,6 +97,15 @@ Node *createNode(Node *parent, uint32_t kind, const char *name, const NodePlace 
     if (node == nullptr)
         return nullptr;
     memset(node, 0, sizeof(Node));
+    // Without its display path a node could not be named in any message, so
+    // a node whose path cannot be made is not made at all.
+    if (place.directory != nullptr && place.fileName != nullptr) {
+        node->displayPath = makeDisplayPath(place.directory, place.fileName);
+        if (node->displayPath == nullptr) {
+            zepFree(node);
+            return nullptr;
+        }
+    }
     node->kind = kind;
     node->name = name;
     node->id = nextId;
@@ -105,8 +114,6 @@ Node *createNode(Node *parent, uint32_t kind, const char *name, const NodePlace 
     node->directory = place.directory;
     node->fileName = place.fileName;
     node->fileNo = currentFileNo;
-    if (place.directory != nullptr && place.fileName != nullptr)
-        node->displayPath = makeDisplayPath(place.directory, place.fileName);
     node->beginLine = place.span.beginLine;
     node->endLine = place.span.endLine;
     node->beginColumn = place.span.beginColumn;

@@ -128,18 +128,17 @@ int scanExpression(ScanStream *stream, Token *token)
     return makeScratchToken(stream, token, &scratch, KIND_EXPRESSION);
 }
 
-int captureSignature(ScanStream *stream, Token *token, uint64_t startOffset, uint64_t startLine, uint64_t endOffset)
+int captureSignature(ScanStream *stream, Token *token, ScanMark start, uint64_t endOffset)
 {
-    if (startOffset > stream->length) {
+    if (start.offset > stream->length) {
         report(8, stream->displayPath, stream->line, QStringLiteral("Signature"));
         return SCAN_FAILED;
     }
-    stream->offset = startOffset;
-    stream->line = startLine;
+    restoreScan(stream, start);
     TextBuffer scratch;
     if (openScratch(stream, &scratch) != 0)
         return SCAN_FAILED;
-    for (uint64_t count = startOffset; count < endOffset; count++) {
+    for (uint64_t count = start.offset; count < endOffset; count++) {
         int c;
         if (readChar(stream, &c) == SCAN_END)
             break;
@@ -150,7 +149,11 @@ int captureSignature(ScanStream *stream, Token *token, uint64_t startOffset, uin
     }
     while (scratch.length > 0 && isBlankOrLineEnd(scratch.text[scratch.length - 1]))
         scratch.text[--scratch.length] = '\0';
-    return makeScratchToken(stream, token, &scratch, KIND_SIGNATURE);
+    uint64_t beginLine = token->span.beginLine, beginColumn = token->span.beginColumn;
+    int result = makeScratchToken(stream, token, &scratch, KIND_SIGNATURE);
+    token->span.beginLine = beginLine;
+    token->span.beginColumn = beginColumn;
+    return result;
 }
 
 bool isBlankText(const char *text)

@@ -43,9 +43,11 @@ struct Token {
 // How native code was opened: by `#`, by the word c++ or by the word java.
 enum : int { NATIVE_PLAIN = 0, NATIVE_CPP = 1, NATIVE_JAVA = 2 };
 
+// Results of openScanStream besides 0.
+enum : int { STREAM_NO_MEMORY = -1, STREAM_READ_FAILED = -2 };
+
 // Reads the whole of file into stream, which then starts at line 1,
-// column 1. Returns -1 when the file cannot be read or memory runs out;
-// nothing is reported.
+// column 1; nothing is reported.
 int openScanStream(ScanStream *stream, FILE *file, const char *displayPath);
 void closeScanStream(ScanStream *stream);
 
@@ -85,6 +87,10 @@ int nextToken(ScanStream *stream, Token *token);
 // One word, one punctuation character or one documentation comment.
 int scanBasicToken(ScanStream *stream, Token *token);
 
+// After a '/': scans the comment it opens and returns its kind (8003, 8004
+// or 8005; only a documentation comment fills the token), or SCAN_FAILED.
+int scanSlashComment(ScanStream *stream, Token *token);
+
 // Interns the length bytes at text as the token's text and closes its span at
 // the stream's position. Reports messages 4 or 6 and returns SCAN_FAILED when
 // memory runs out.
@@ -103,7 +109,8 @@ int failExpected(ScanStream *stream, TextBuffer *scratch, const char *expected, 
 // token's span begins where that opening token began.
 int scanNativeCode(ScanStream *stream, Token *token, int mode);
 int scanExpression(ScanStream *stream, Token *token);
-// The trimmed text of the stretch from startOffset to endOffset; line is set
-// to startLine first. Only the text and the span's end are handed back.
-int captureSignature(ScanStream *stream, Token *token, uint64_t startOffset, uint64_t startLine, uint64_t endOffset);
+// The trimmed text of the stretch from start to endOffset, counting lines
+// and columns from start on. Only the text and the span's end are handed
+// back; the stream stands at the end of the stretch afterwards.
+int captureSignature(ScanStream *stream, Token *token, ScanMark start, uint64_t endOffset);
 bool isBlankText(const char *text);

@@ -277,26 +277,6 @@ int scanBlockComment(ScanStream *stream, Token *token, bool documentation)
     return KIND_COMMENT_BLOCK;
 }
 
-// After a '/': the kind of comment scanned (only a documentation comment
-// fills the token), or SCAN_FAILED.
-int scanSlashComment(ScanStream *stream, Token *token)
-{
-    ScanMark before = markScan(stream);
-    int c;
-    if (readChar(stream, &c) == SCAN_END)
-        return failSlash(stream, QStringLiteral("EOF"));
-    if (c == '\n') {
-        restoreScan(stream, before);
-        return failSlash(stream, QStringLiteral("RETURN"));
-    }
-    if (c == '/')
-        return skipLineComment(stream);
-    if (c != '*')
-        return failSlash(stream, characterArgument(c));
-    // "/**/" opens a documentation comment: its '*' cannot also close it.
-    return scanBlockComment(stream, token, acceptChar(stream, '*'));
-}
-
 // A word from its first character on, looked up as a keyword.
 int scanWord(ScanStream *stream, Token *token)
 {
@@ -397,6 +377,24 @@ int scanCommentText(ScanStream *stream, Token *token)
 
 } // namespace
 
+int scanSlashComment(ScanStream *stream, Token *token)
+{
+    ScanMark before = markScan(stream);
+    int c;
+    if (readChar(stream, &c) == SCAN_END)
+        return failSlash(stream, QStringLiteral("EOF"));
+    if (c == '\n') {
+        restoreScan(stream, before);
+        return failSlash(stream, QStringLiteral("RETURN"));
+    }
+    if (c == '/')
+        return skipLineComment(stream);
+    if (c != '*')
+        return failSlash(stream, characterArgument(c));
+    // "/**/" opens a documentation comment: its '*' cannot also close it.
+    return scanBlockComment(stream, token, acceptChar(stream, '*'));
+}
+
 int openScanStream(ScanStream *stream, FILE *file, const char *displayPath)
 {
     *stream = ScanStream{nullptr, 0, 0, 1, 1, displayPath};
@@ -407,7 +405,7 @@ int openScanStream(ScanStream *stream, FILE *file, const char *displayPath)
             char *grown = static_cast<char *>(zepRealloc(stream->bytes, capacity));
             if (grown == nullptr) {
                 closeScanStream(stream);
-                return -1;
+                return STREAM_NO_MEMORY;
             }
             stream->bytes = grown;
         }
@@ -418,7 +416,7 @@ int openScanStream(ScanStream *stream, FILE *file, const char *displayPath)
     }
     if (ferror(file)) {
         closeScanStream(stream);
-        return -1;
+        return STREAM_READ_FAILED;
     }
     return 0;
 }

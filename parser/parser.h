@@ -1,7 +1,135 @@
+// The parser: one routine per construct of the script language, reading the
+// scanner's tokens and appending nodes to the one tree of the run.
 #pragma once
 #include "form/form.h"
+#include "lexer/lexer.h"
 
-// Reads one source file into the tree under parent; failures are counted
+#include <QString>
+
+// Reads one source file into the tree under root; failures are counted
 // through errorCount. included is 1 for an INCLUDE, baseDirectory the
 // including file's directory (null for a command-line file).
-int parseSourceFile(const char *name, Node *parent, int included, const char *baseDirectory);
+int parseSourceFile(const char *path, Node *root, int included, const char *baseDirectory);
+
+// Blocks nest at most this deep; deeper ones are refused with message 0, so
+// that no pass over the tree can run out of stack.
+enum : uint64_t { NESTING_LIMIT = 512 };
+
+// What every construct routine works on: the open file with its counters,
+// the names its nodes carry, and the token read last. On entry to a routine
+// the token is its introducing keyword; a look-ahead that puts a token back
+// leaves it here, as its span is what the next node built takes.
+struct ParseState {
+    ScanStream stream;
+    const char *directory;
+    const char *fileName;
+    Token token;
+};
+
+// Where a construct began: its introducing keyword and the text as written.
+struct Opening {
+    uint64_t line;
+    uint64_t column;
+    const char *text;
+};
+
+// A body component routine: handles the token just read and returns true,
+// or returns false when the body does not accept it.
+using ComponentRoutine = bool (*)(ParseState *state, uint64_t depth, Node *parent);
+
+// Shared steps of the construct routines (frame.cpp).
+Opening openConstruct(const ParseState *state);
+int readToken(ParseState *state);
+// Reads a token that must have the given code; otherwise reports message with
+// the words and, last, "EOF" or the text read. Returns 0 or -1 (a failed read
+// is not reported again).
+int expectToken(ParseState *state, uint32_t code, unsigned message, const QString &w1, const QString &w2 = QString(),
+                const QString &w3 = QString(), const QString &w4 = QString());
+// Reads one token and keeps it when it has the code; otherwise puts the
+// stream back (the token stays in state->token).
+bool lookAhead(ParseState *state, uint32_t code);
+// A parenthesised list after a name, made by build, when there is one: 0
+// with the list (null when absent), -1 after message 26.
+int parseOptionalList(ParseState *state, NameEntry *(*build)(const char *), NameEntry **list);
+NodePlace placeHere(const ParseState *state, uint64_t depth);
+void closeConstruct(const ParseState *state, Node *node, const Opening &opening);
+// Reads components after '{' until '}'. Returns 0 when the body closed (a
+// failed read closes it too), -1 at the end of the file (reported).
+int parseBody(ParseState *state, Node *node, uint64_t depth, const QString &phrase, ComponentRoutine component);
+// Raw text scans for signatures and class heads. The text ends at the first
+// candidate character from which a token with one of the two codes is read;
+// letters count as candidates only after a blank when afterBlank is set.
+// Comments are passed over. Returns SCAN_TOKEN with end marking the ending
+// character, SCAN_END at the end of the file (not reported) or SCAN_FAILED.
+struct RawEnd {
+    const char *candidates;
+    bool afterBlank;
+    uint32_t code;
+    uint32_t otherCode;
+};
+int scanRawText(ParseState *state, const RawEnd &rule, ScanMark *end);
+// Captures the text from start to end and puts the stream back at end, so
+// that the ending token is read again. Returns 0 or -1.
+int captureRawText(ParseState *state, ScanMark start, ScanMark end, const char **text);
+
+// A phrase of the messages, translated in context "ZEP Error Parameter".
+QString phrase(const char *text);
+extern const char *const PHRASE_OTD_SCRIPT;
+extern const char *const PHRASE_OTC_SCRIPT;
+extern const char *const PHRASE_STUB;
+extern const char *const PHRASE_TEST_CLASS;
+extern const char *const PHRASE_TEST_SUITE;
+extern const char *const PHRASE_TEST_CASE;
+extern const char *const PHRASE_PROC;
+extern const char *const PHRASE_PARAMETERS;
+extern const char *const PHRASE_EXCEPTION_SIGNATURE;
+extern const char *const PHRASE_CHECK_EXCEPTION;
+extern const char *const PHRASE_CHECK_STUB;
+extern const char *const PHRASE_ON_ERROR;
+extern const char *const PHRASE_PROLOGUE;
+extern const char *const PHRASE_EPILOGUE;
+extern const char *const PHRASE_RUN;
+extern const char *const PHRASE_PROPERTY;
+// Message 46 for a node that could not be built.
+void failNode(const ParseState *state, const char *words, const char *name);
+// Message 26 for a list that could not be made from an expression.
+void failList(const ParseState *state, const char *text);
+void reportAt(const ParseState *state, unsigned message, const QString &a1 = QString(), const QString &a2 = QString(),
+              const QString &a3 = QString(), const QString &a4 = QString(), const QString &a5 = QString());
+bool isNativeCode(uint32_t code);
+bool isCommentText(uint32_t code);
+
+// The OTD top level and STUB definitions (script.cpp).
+int parseOtdScript(ParseState *state, Node *root);
+int parseInclude(ParseState *state, Node *parent);
+
+// Test components (components.cpp).
+int parseTestClass(ParseState *state, uint64_t depth, Node *parent);
+int parseTestSuite(ParseState *state, uint64_t depth, Node *parent);
+int parseTestCase(ParseState *state, uint64_t depth, Node *parent);
+// The statements of a TEST CASE or PROC body.
+bool testCaseComponent(ParseState *state, uint64_t depth, Node *parent);
+
+// Procedures (procedures.cpp).
+int parseProc(ParseState *state, uint64_t depth, Node *parent);
+// REQUIRE or ENSURE with its expression, after the keyword (also STUB).
+int parseCondition(ParseState *state, uint64_t depth, Node *parent, uint32_t kind);
+
+// Checks, calls and prints (checks.cpp).
+int parseCheck(ParseState *state, uint64_t depth, Node *parent);
+int parseCheckProperty(ParseState *state, uint64_t depth, Node *parent);
+int parseCheckException(ParseState *state, uint64_t depth, Node *parent);
+int parseCheckStub(ParseState *state, uint64_t depth, Node *parent);
+int parseCall(ParseState *state, uint64_t depth, Node *parent);
+int parsePrint(ParseState *state, uint64_t depth, Node *parent);
+
+// Error handling, prologue and epilogue (handlers.cpp).
+int parseOnError(ParseState *state, uint64_t depth, Node *parent);
+int parsePrologue(ParseState *state, uint64_t depth, Node *parent);
+int parseEpilogue(ParseState *state, uint64_t depth, Node *parent);
+
+// RUN, native code, comments and properties (run.cpp).
+int parseRun(ParseState *state, uint64_t depth, Node *parent);
+int buildNative(ParseState *state, uint64_t depth, Node *parent);
+int buildComment(ParseState *state, uint64_t depth, Node *parent);
+int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent);

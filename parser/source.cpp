@@ -1,8 +1,206 @@
-// Source-file entry of the parser. The scanner and the construct routines
-// are not there yet: a source file is accepted without being read.
+// The parser's file entry: classifying, opening and registering each source
+// file, INCLUDE, and the top level of OTC scripts.
+#include "driver/diagnostics.h"
+#include "driver/files.h"
 #include "parser/parser.h"
 
-int parseSourceFile(const char *, Node *, int, const char *)
+#include <cstring>
+
+namespace {
+
+// How deep INCLUDE statements nest at this moment.
+uint64_t includeDepth;
+
+// The next path segment of directory followed by name, from *at on, with
+// "." segments and empty ones (doubled "/") passed over; false at the end.
+bool nextSegment(const char *directory, const char *name, size_t *at, const char **segment, size_t *length)
 {
+    size_t directoryLength = strlen(directory);
+    for (;;) {
+        bool inName = *at >= directoryLength;
+        const char *text = inName ? name : directory;
+        size_t start = inName ? *at - directoryLength : *at;
+        if (text[start] == '\0') {
+            if (inName)
+                return false;
+            *at = directoryLength;
+            continue;
+        }
+        size_t end = start;
+        while (text[end] != '\0' && text[end] != '/')
+            end++;
+        *at += end - start + (text[end] == '/' ? 1 : 0);
+        size_t segmentLength = end - start;
+        if (segmentLength == 0 || (segmentLength == 1 && text[start] == '.'))
+            continue;
+        *segment = text + start;
+        *length = segmentLength;
+        return true;
+    }
+}
+
+// Whether two directory and name pairs name the same file once "." segments
+// and doubled "/" are taken out, however the paths were formed.
+bool isSameFile(const char *directory, const char *name, const char *otherDirectory, const char *otherName)
+{
+    if (directory == otherDirectory && name == otherName)
+        return true;
+    size_t at = 0, otherAt = 0;
+    for (;;) {
+        const char *segment = nullptr, *otherSegment = nullptr;
+        size_t length = 0, otherLength = 0;
+        bool more = nextSegment(directory, name, &at, &segment, &length);
+        bool otherMore = nextSegment(otherDirectory, otherName, &otherAt, &otherSegment, &otherLength);
+        if (!more || !otherMore)
+            return more == otherMore;
+        if (length != otherLength || memcmp(segment, otherSegment, length) != 0)
+            return false;
+    }
+}
+
+// An earlier top-level element of the same file, or null.
+Node *elementOfFile(Node *root, const char *directory, const char *fileName)
+{
+    for (Node *child = root->firstChild; child != nullptr; child = child->nextSibling) {
+        if (child->directory != nullptr && isSameFile(child->directory, child->fileName, directory, fileName))
+            return child;
+    }
+    return nullptr;
+}
+
+// An open source file: its stream while it is read and the file number to
+// go back to afterwards.
+struct OpenSource {
+    FILE *file;
+    uint32_t previousFileNo;
+};
+
+// Opens the file, gives it the next file number and its FileEntry, and reads
+// it into the scanner's stream.
+int openSource(ParseState *state, OpenSource *source)
+{
+    QString name = messageArgument(state->fileName);
+    source->file = openSourceFile(state->directory, state->fileName);
+    if (source->file == nullptr) {
+        report(42, nullptr, 0, name);
+        return -1;
+    }
+    source->previousFileNo = currentFileNo;
+    currentFileNo = ++context->fileCount;
+    FileEntry *entries = addFileEntry(context->fileEntries, currentFileNo, state->directory, state->fileName,
+                                      fileModificationTime(source->file));
+    int read = entries != nullptr ? openScanStream(&state->stream, source->file, state->stream.displayPath) : -1;
+    if (read != 0) {
+        currentFileNo = source->previousFileNo;
+        fclose(source->file);
+        report(entries != nullptr && read == STREAM_READ_FAILED ? 42 : 47, nullptr, 0, name);
+        return -1;
+    }
+    context->fileEntries = entries;
     return 0;
+}
+
+int closeSource(ParseState *state, OpenSource *source)
+{
+    closeScanStream(&state->stream);
+    currentFileNo = source->previousFileNo;
+    if (closeFile(source->file) != 0) {
+        report(44, nullptr, 0, messageArgument(state->fileName));
+        return -1;
+    }
+    return 0;
+}
+
+// OTC script: CLASS and SINGLE CLASS declarations only.
+int parseOtcScript(ParseState *state)
+{
+    OpenSource source;
+    if (openSource(state, &source) != 0)
+        return -1;
+    for (;;) {
+        int result = readToken(state);
+        if (result == SCAN_END)
+            break;
+        if (result == SCAN_FAILED)
+            continue;
+        reportAt(state, 23, messageArgument(state->token.text), phrase(PHRASE_OTC_SCRIPT));
+    }
+    return closeSource(state, &source);
+}
+
+// A file named on the command line or included: where it is, whether it
+// was read already, what kind of script it is.
+int parseNamedFile(const char *path, Node *root, int included, const char *baseDirectory)
+{
+    if (baseDirectory == nullptr)
+        baseDirectory = context->workingDirectory;
+    ParseState state{};
+    if (splitPath(baseDirectory, path, &state.directory, &state.fileName) != 0)
+        return -1;
+    QString name = messageArgument(state.fileName);
+    if (included) {
+        Node *earlier = elementOfFile(root, state.directory, state.fileName);
+        if (earlier != nullptr) {
+            report(35, earlier->displayPath, earlier->line, name);
+            return -1;
+        }
+    }
+    state.stream.displayPath = makeDisplayPath(state.directory, state.fileName);
+    if (state.stream.displayPath == nullptr) {
+        report(47, nullptr, 0, name);
+        return -1;
+    }
+    int kind = classifySourceName(state.fileName);
+    if (kind == SOURCE_NONE) {
+        report(54, nullptr, 0, name);
+        return -1;
+    }
+    if (kind == SOURCE_OTC)
+        return parseOtcScript(&state);
+    if (!included && ++otdFileCount > 1) {
+        report(55, nullptr, 0, name);
+        return -1;
+    }
+    OpenSource source;
+    if (openSource(&state, &source) != 0)
+        return -1;
+    parseOtdScript(&state, root);
+    return closeSource(&state, &source);
+}
+
+} // namespace
+
+int parseSourceFile(const char *path, Node *root, int included, const char *baseDirectory)
+{
+    if (includeDepth > NESTING_LIMIT) {
+        report(0, nullptr, 0, QStringLiteral("INCLUDE nested more than %1 deep").arg(NESTING_LIMIT));
+        return -1;
+    }
+    includeDepth += included;
+    int result = parseNamedFile(path, root, included, baseDirectory);
+    includeDepth -= included;
+    return result;
+}
+
+// include "name" ;
+int parseInclude(ParseState *state, Node *parent)
+{
+    Opening opening = openConstruct(state);
+    if (expectToken(state, KIND_STRING, 14, QStringLiteral("\" ... \"")) != 0)
+        return -1;
+    const char *written = state->token.text;
+    const char *name = unescapeText(written);
+    if (name == nullptr) {
+        reportAt(state, 47, messageArgument(written));
+        return -1;
+    }
+    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+        return -1;
+    Node *node = createPlainNode(parent, KIND_INCLUDE, name, placeHere(state, 0));
+    if (node == nullptr) {
+        failNode(state, "INCLUDE", name);
+        return -1;
+    }
+    closeConstruct(state, node, opening);
+    return parseSourceFile(name, parent, 1, state->directory);
 }

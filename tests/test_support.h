@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <climits>
+#include <cstdlib>
 #include <unistd.h>
 
 // Runs body with standard error redirected to a temporary file; returns what
@@ -61,4 +63,38 @@ protected:
         context = createContext();
         ASSERT_NE(context, nullptr);
     }
+};
+
+// A fresh temporary working directory for one test, removed afterwards.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+    {
+        if (getcwd(saved, sizeof saved) == nullptr)
+            abort();
+        char pattern[] = "/tmp/zeptestXXXXXX";
+        if (mkdtemp(pattern) == nullptr || chdir(pattern) != 0)
+            abort();
+        path = pattern;
+    }
+
+    ~ScratchDirectory()
+    {
+        if (chdir(saved) != 0)
+            abort();
+        int ignored = system(("rm -rf '" + path + "'").c_str());
+        (void)ignored;
+    }
+
+    void write(const std::string &name, const std::string &text) const
+    {
+        FILE *file = fopen(name.c_str(), "wb");
+        fwrite(text.data(), 1, text.size(), file);
+        fclose(file);
+    }
+
+    std::string path;
+
+private:
+    char saved[PATH_MAX] = {};
 };

@@ -266,22 +266,27 @@ TEST_F(Scanner, Signatures)
     open(source);
     stream.offset = source.size();
     Token token{};
-    ASSERT_EQ(captureSignature(&stream, &token, 0, 1, source.size() - 1), SCAN_TOKEN);
+    ASSERT_EQ(captureSignature(&stream, &token, ScanMark{0, 1, 1}, source.size() - 1), SCAN_TOKEN);
     EXPECT_STREQ(token.text, "int f(int a)");
     EXPECT_EQ(token.code, static_cast<uint32_t>(KIND_SIGNATURE));
     EXPECT_EQ(stream.line, 2u);
+    EXPECT_EQ(stream.column, 3u);
 
     source = "S : \r\n int f(// {\n\tint a /* x */)\r\n ;";
     open(source);
-    ASSERT_EQ(captureSignature(&stream, &token, 3, 4, source.find(';')), SCAN_TOKEN);
+    token.span.beginLine = 9;
+    ASSERT_EQ(captureSignature(&stream, &token, ScanMark{3, 4, 4}, source.find(';')), SCAN_TOKEN);
     EXPECT_STREQ(token.text, "int f(// {\n\tint a /* x */)");
     EXPECT_EQ(stream.line, 7u);
     EXPECT_EQ(token.span.endLine, 7u);
+    EXPECT_EQ(token.span.endColumn, 1u);
+    EXPECT_EQ(token.span.beginLine, 9u);
 
-    ASSERT_EQ(captureSignature(&stream, &token, 2, 1, 2), SCAN_TOKEN);
+    ASSERT_EQ(captureSignature(&stream, &token, ScanMark{2, 1, 3}, 2), SCAN_TOKEN);
     EXPECT_STREQ(token.text, "");
 
-    errors = captureStderr([&] { EXPECT_EQ(captureSignature(&stream, &token, source.size() + 1, 1, 0), SCAN_FAILED); });
+    errors = captureStderr(
+        [&] { EXPECT_EQ(captureSignature(&stream, &token, ScanMark{source.size() + 1, 1, 1}, 0), SCAN_FAILED); });
     EXPECT_EQ(errors, LEXICAL + "1: Error while seeking in the file before `Signature'.\n");
 }
 

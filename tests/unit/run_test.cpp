@@ -3,6 +3,7 @@
 #include "driver/run.h"
 #include "form/form.h"
 #include "form/memory.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <cstdio>
@@ -34,8 +35,17 @@ int runCaptured(std::vector<const char *> arguments, std::string *errors)
 const std::vector<const char *> acceptedLine = {"zepprepro", "-G", "C++", "-O", "out.cc", "-OTI", "out.oti",
                                                 "-TDF", "run.tdf", "first.otd", "second.otc"};
 
+// The scripts of the accepted command line.
+void writeScripts(const ScratchDirectory &directory)
+{
+    directory.write("first.otd", "TEST SUITE S { TEST CASE c { CHECK (1 == 1); } }\nrun { S; }\n");
+    directory.write("second.otc", "");
+}
+
 TEST(RunSequence, AcceptedCommandLineRunsClean)
 {
+    ScratchDirectory directory;
+    writeScripts(directory);
     std::string errors;
     EXPECT_EQ(runCaptured(acceptedLine, &errors), 0);
     EXPECT_EQ(errors, "");
@@ -43,6 +53,8 @@ TEST(RunSequence, AcceptedCommandLineRunsClean)
 
 TEST(RunSequence, EveryFailingAllocationEndsWithAMessage)
 {
+    ScratchDirectory directory;
+    writeScripts(directory);
     failAllocation(0);
     std::string errors;
     ASSERT_EQ(runCaptured(acceptedLine, &errors), 0);

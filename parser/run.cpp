@@ -1,0 +1,141 @@
+// Statements: RUN with its elements, native code, comments and PROPERTY
+// definitions.
+#include "driver/diagnostics.h"
+#include "parser/parser.h"
+
+namespace {
+
+int expectElementName(ParseState *state)
+{
+    return expectToken(state, KIND_IDENTIFIER, 20, QStringLiteral("TEST CLASS"), QStringLiteral("TEST SUITE"),
+                       QStringLiteral("TEST CASE"));
+}
+
+// One name of a dotted path with its optional parameters, appended to path;
+// where the name stands goes to opening.
+int parsePathSegment(ParseState *state, NameSegment **path, const char **name, Opening *opening)
+{
+    if (expectElementName(state) != 0)
+        return -1;
+    *opening = openConstruct(state);
+    *name = state->token.text;
+    NameEntry *arguments;
+    if (parseOptionalList(state, buildParameterList, &arguments) != 0)
+        return -1;
+    NameSegment *segments = appendSegment(*path, *name, arguments);
+    if (segments == nullptr) {
+        reportAt(state, 24);
+        return -1;
+    }
+    *path = segments;
+    return 0;
+}
+
+// element = name [ ( parameters ) ] { . name [ ( parameters ) ] } ;
+void parseRunElement(ParseState *state, uint64_t depth, Node *run)
+{
+    NameSegment *path = nullptr;
+    const char *name;
+    Opening opening, later;
+    if (parsePathSegment(state, &path, &name, &opening) != 0)
+        return;
+    while (lookAhead(state, KIND_DOT)) {
+        if (parsePathSegment(state, &path, &name, &later) != 0)
+            return;
+    }
+    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+        return;
+    Node *node = createRunNode(run, name, placeHere(state, depth), path);
+    if (node == nullptr) {
+        failNode(state, "RUN ELEMENT", name);
+        return;
+    }
+    closeConstruct(state, node, opening);
+}
+
+// The components of a PROPERTY body: its expressions.
+bool propertyComponent(ParseState *state, uint64_t depth, Node *parent)
+{
+    uint32_t code = state->token.code;
+    if (code == KIND_EXPRESSION) {
+        if (createPlainNode(parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
+            failNode(state, "PROPERTY EXPRESSION", state->token.text);
+        return true;
+    }
+    return false;
+}
+
+// A node that only records the token just read.
+int buildTokenNode(ParseState *state, uint64_t depth, Node *parent, const char *words)
+{
+    if (createPlainNode(parent, state->token.code, state->token.text, placeHere(state, depth)) != nullptr)
+        return 0;
+    failNode(state, words, state->token.text);
+    return -1;
+}
+
+} // namespace
+
+// run { element ... }
+int parseRun(ParseState *state, uint64_t depth, Node *parent)
+{
+    Opening opening = openConstruct(state);
+    Node *run = createPlainNode(parent, KIND_RUN, opening.text, placeHere(state, depth));
+    if (run == nullptr) {
+        failNode(state, "RUN", opening.text);
+        return -1;
+    }
+    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+        return -1;
+    for (;;) {
+        ScanMark start = markScan(&state->stream);
+        int result = readToken(state);
+        if (result == SCAN_END) {
+            reportAt(state, 14, QStringLiteral("}"), QStringLiteral("EOF"));
+            return -1;
+        }
+        if (result == SCAN_FAILED || state->token.code == KIND_RIGHT_BRACE)
+            break;
+        if (state->token.code == KIND_IDENTIFIER) {
+            restoreScan(&state->stream, start);
+            parseRunElement(state, depth + 1, run);
+        } else {
+            reportAt(state, 23, messageArgument(state->token.text), phrase(PHRASE_RUN));
+        }
+    }
+    closeConstruct(state, run, opening);
+    return 0;
+}
+
+int buildNative(ParseState *state, uint64_t depth, Node *parent)
+{
+    return buildTokenNode(state, depth, parent, "NATIVE");
+}
+
+int buildComment(ParseState *state, uint64_t depth, Node *parent)
+{
+    return buildTokenNode(state, depth, parent, "COMMENT");
+}
+
+// property name [ ( formal names ) ] { ( expression ) ... }
+int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent)
+{
+    Opening opening = openConstruct(state);
+    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("PROPERTY")) != 0)
+        return -1;
+    const char *name = state->token.text;
+    NameEntry *formals;
+    if (parseOptionalList(state, buildNameList, &formals) != 0)
+        return -1;
+    Node *property = createListNode(parent, KIND_PROPERTY, name, placeHere(state, depth), formals);
+    if (property == nullptr) {
+        failNode(state, "PROPERTY", name);
+        return -1;
+    }
+    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+        return -1;
+    if (parseBody(state, property, depth + 1, phrase(PHRASE_PROPERTY), propertyComponent) != 0)
+        return -1;
+    closeConstruct(state, property, opening);
+    return 0;
+}
