@@ -115,6 +115,9 @@ bool testCaseComponent(ParseState *state, uint64_t depth, Node *parent)
     case KIND_CHECK_STUB:
         parseCheckStub(state, depth, parent);
         return true;
+    case KIND_CHECK_METHOD:
+        parseCheckMethod(state, depth, parent);
+        return true;
     default:
         if (isNativeCode(code))
             buildNative(state, depth, parent);

@@ -37,6 +37,10 @@ const char *const PHRASE_EPILOGUE = QT_TRANSLATE_NOOP("ZEP Error Parameter", "an
 const char *const PHRASE_RUN = QT_TRANSLATE_NOOP("ZEP Error Parameter", "a `RUN'");
 //: PROPERTY is a keyword ; do not translate
 const char *const PHRASE_PROPERTY = QT_TRANSLATE_NOOP("ZEP Error Parameter", "a `PROPERTY'");
+//: CLASS is a keyword; do not translate
+const char *const PHRASE_CLASS = QT_TRANSLATE_NOOP("ZEP Error Parameter", "a `CLASS'");
+//: UML STATE is a keyword; do not translate
+const char *const PHRASE_UML_STATE = QT_TRANSLATE_NOOP("ZEP Error Parameter", "a `UML STATE'");
 
 Opening openConstruct(const ParseState *state)
 {

@@ -90,6 +90,8 @@ extern const char *const PHRASE_PROLOGUE;
 extern const char *const PHRASE_EPILOGUE;
 extern const char *const PHRASE_RUN;
 extern const char *const PHRASE_PROPERTY;
+extern const char *const PHRASE_CLASS;
+extern const char *const PHRASE_UML_STATE;
 // Message 46 for a node that could not be built.
 void failNode(const ParseState *state, const char *words, const char *name);
 // Message 26 for a list that could not be made from an expression.
@@ -133,3 +135,7 @@ int parseRun(ParseState *state, uint64_t depth, Node *parent);
 int buildNative(ParseState *state, uint64_t depth, Node *parent);
 int buildComment(ParseState *state, uint64_t depth, Node *parent);
 int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent);
+
+// OTC contract scripts and CHECK METHOD (contracts.cpp).
+int parseOtcClass(ParseState *state, Node *root, uint32_t kind);
+int parseCheckMethod(ParseState *state, uint64_t depth, Node *parent);

@@ -112,7 +112,7 @@ int closeSource(ParseState *state, OpenSource *source)
 }
 
 // OTC script: CLASS and SINGLE CLASS declarations only.
-int parseOtcScript(ParseState *state)
+int parseOtcScript(ParseState *state, Node *root)
 {
     OpenSource source;
     if (openSource(state, &source) != 0)
@@ -123,7 +123,10 @@ int parseOtcScript(ParseState *state)
             break;
         if (result == SCAN_FAILED)
             continue;
-        reportAt(state, 23, messageArgument(state->token.text), phrase(PHRASE_OTC_SCRIPT));
+        if (state->token.code == KIND_CLASS || state->token.code == KIND_SINGLE_CLASS)
+            parseOtcClass(state, root, state->token.code);
+        else
+            reportAt(state, 23, messageArgument(state->token.text), phrase(PHRASE_OTC_SCRIPT));
     }
     return closeSource(state, &source);
 }
@@ -156,7 +159,7 @@ int parseNamedFile(const char *path, Node *root, int included, const char *baseD
         return -1;
     }
     if (kind == SOURCE_OTC)
-        return parseOtcScript(&state);
+        return parseOtcScript(&state, root);
     if (!included && ++otdFileCount > 1) {
         report(55, nullptr, 0, name);
         return -1;

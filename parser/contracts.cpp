@@ -1,0 +1,176 @@
+// OTC contract scripts: CLASS and SINGLE CLASS with their WRAP, INVARIANT,
+// state and transition clauses; and CHECK METHOD, which names a method by
+// its raw signature as WRAP does.
+#include "driver/diagnostics.h"
+#include "parser/parser.h"
+
+namespace {
+
+// The raw text from the current offset to the first candidate that begins
+// one of the rule's tokens; messages for the end of the file are the
+// caller's. Returns SCAN_TOKEN with the text, or the scan's result.
+int parseRawText(ParseState *state, const RawEnd &rule, const char **text)
+{
+    ScanMark start = markScan(&state->stream), end;
+    int result = scanRawText(state, rule, &end);
+    if (result != SCAN_TOKEN)
+        return result;
+    return captureRawText(state, start, end, text) == 0 ? SCAN_TOKEN : SCAN_FAILED;
+}
+
+// wrap signature [ require ( expression ) ] [ ensure ( expression ) ]
+void parseWrap(ParseState *state, Node *owner)
+{
+    Opening opening = openConstruct(state);
+    const char *signature;
+    int result = parseRawText(state, RawEnd{"RrEe", false, KIND_REQUIRE, KIND_ENSURE}, &signature);
+    if (result == SCAN_END)
+        reportAt(state, 15, QStringLiteral("REQUIRE"), QStringLiteral("ENSURE"), QStringLiteral("EOF"));
+    if (result != SCAN_TOKEN)
+        return;
+    Node *wrap = createPlainNode(owner, KIND_WRAP, signature, placeHere(state, 1));
+    if (wrap == nullptr) {
+        failNode(state, "WRAP", signature);
+        return;
+    }
+    if (lookAhead(state, KIND_REQUIRE) && parseCondition(state, 2, wrap, KIND_REQUIRE) != 0)
+        return;
+    if (lookAhead(state, KIND_ENSURE) && parseCondition(state, 2, wrap, KIND_ENSURE) != 0)
+        return;
+    closeConstruct(state, wrap, opening);
+}
+
+// invariant ( expression ) ;
+int parseInvariant(ParseState *state, uint64_t depth, Node *parent)
+{
+    Opening opening = openConstruct(state);
+    if (expectToken(state, KIND_EXPRESSION, 21, QStringLiteral("INVARIANT")) != 0)
+        return -1;
+    const char *expression = state->token.text;
+    SpanWords span = state->token.span;
+    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+        return -1;
+    Node *node = createInvariantNode(parent, expression, placeHere(state, depth), span);
+    if (node == nullptr) {
+        failNode(state, "INVARIANT", expression);
+        return -1;
+    }
+    closeConstruct(state, node, opening);
+    return 0;
+}
+
+// The components of a state body: its expressions.
+bool stateComponent(ParseState *state, uint64_t depth, Node *parent)
+{
+    if (state->token.code != KIND_EXPRESSION)
+        return false;
+    if (createPlainNode(parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
+        failNode(state, "UML STATE EXPRESSION", state->token.text);
+    return true;
+}
+
+// state name { ( expression ) ... }
+int parseUmlState(ParseState *state, uint64_t depth, Node *parent)
+{
+    Opening opening = openConstruct(state);
+    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("UML STATE")) != 0)
+        return -1;
+    const char *name = state->token.text;
+    Node *node = createStateNode(parent, name, placeHere(state, depth));
+    if (node == nullptr) {
+        failNode(state, "UML STATE", name);
+        return -1;
+    }
+    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+        return -1;
+    if (parseBody(state, node, depth + 1, phrase(PHRASE_UML_STATE), stateComponent) != 0)
+        return -1;
+    closeConstruct(state, node, opening);
+    return 0;
+}
+
+// transition name to name ;
+int parseTransition(ParseState *state, uint64_t depth, Node *parent)
+{
+    Opening opening = openConstruct(state);
+    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("SOURCE STATE")) != 0)
+        return -1;
+    const char *from = state->token.text;
+    if (expectToken(state, KIND_TO, 14, QStringLiteral("TO")) != 0 ||
+        expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("DESTINATION STATE")) != 0)
+        return -1;
+    const char *to = state->token.text;
+    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+        return -1;
+    Node *node = createTransitionNode(parent, opening.text, placeHere(state, depth), from, to);
+    if (node == nullptr) {
+        failNode(state, "TRANSITION", opening.text);
+        return -1;
+    }
+    closeConstruct(state, node, opening);
+    return 0;
+}
+
+bool classComponent(ParseState *state, uint64_t depth, Node *parent)
+{
+    switch (state->token.code) {
+    case KIND_WRAP:
+        parseWrap(state, parent);
+        return true;
+    case KIND_UMLSTATE:
+        parseUmlState(state, depth, parent);
+        return true;
+    case KIND_TRANSITION:
+        parseTransition(state, depth, parent);
+        return true;
+    case KIND_INVARIANT:
+        parseInvariant(state, depth, parent);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// class head { clauses } or SINGLE CLASS head { clauses }
+int parseOtcClass(ParseState *state, Node *root, uint32_t kind)
+{
+    Opening opening = openConstruct(state);
+    const char *head;
+    int result = parseRawText(state, RawEnd{"{", false, KIND_LEFT_BRACE, KIND_LEFT_BRACE}, &head);
+    if (result == SCAN_END)
+        reportAt(state, 14, QStringLiteral("{"), QStringLiteral("EOF"));
+    if (result != SCAN_TOKEN)
+        return -1;
+    Node *node = createPlainNode(root, kind, head, placeHere(state, 0));
+    if (node == nullptr) {
+        failNode(state, kind == KIND_SINGLE_CLASS ? "SINGLE CLASS" : "CLASS", head);
+        return -1;
+    }
+    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+        return -1;
+    if (parseBody(state, node, 1, phrase(PHRASE_CLASS), classComponent) != 0)
+        return -1;
+    closeConstruct(state, node, opening);
+    return 0;
+}
+
+// CHECK METHOD signature ;
+int parseCheckMethod(ParseState *state, uint64_t depth, Node *parent)
+{
+    Opening opening = openConstruct(state);
+    const char *signature;
+    int result = parseRawText(state, RawEnd{";", false, KIND_SEMICOLON, KIND_SEMICOLON}, &signature);
+    if (result == SCAN_END)
+        reportAt(state, 14, QStringLiteral(";"), QStringLiteral("EOF"));
+    if (result != SCAN_TOKEN || expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+        return -1;
+    Node *node = createPlainNode(parent, KIND_CHECK_METHOD, signature, placeHere(state, depth));
+    if (node == nullptr) {
+        failNode(state, "CHECK METHOD", signature);
+        return -1;
+    }
+    closeConstruct(state, node, opening);
+    return 0;
+}
