@@ -197,3 +197,8 @@ void report(unsigned code, const char *file, uint64_t line, const QString &a1, c
         printMessage(MESSAGE_TOO_MANY_ERRORS, file, line, QString(), QString(), QString(), QString(), QString());
     errorCount++;
 }
+
+QString phrase(const char *text)
+{
+    return QCoreApplication::translate("ZEP Error Parameter", text);
+}

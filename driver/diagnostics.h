@@ -22,3 +22,6 @@ void printMessage(unsigned code, const char *file, uint64_t line, const QString 
 
 // Writes a toolkit string to standard error in the local 8-bit encoding.
 void writeError(const QString &text);
+
+// A phrase inserted into messages, translated in context "ZEP Error Parameter".
+QString phrase(const char *text);

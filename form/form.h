@@ -99,6 +99,10 @@ enum : uint32_t {
     KIND_ERROR = 9609,
 };
 
+// Blocks, includes and chains of bases nest at most this deep; deeper ones
+// are refused with message 0, so that no pass can run out of stack.
+enum : uint64_t { NESTING_LIMIT = 512 };
+
 enum : uint32_t { TAG_NAME = 300, TAG_PARAMETER = 301 };
 enum : uint32_t { LANGUAGE_CPP = 555 };
 
@@ -332,6 +336,9 @@ Node *rootOf(Node *node);
 NameEntry *buildNameList(const char *text);
 NameEntry *buildParameterList(const char *text);
 NameSegment *appendSegment(NameSegment *list, const char *text, NameEntry *arguments);
+// A fresh list with the same entries (texts shared); -1 when memory runs
+// out (the entries made stay recorded).
+int copyNameList(const NameEntry *list, NameEntry **copy);
 Cell *appendCell(Cell *list, void *value);
 void releaseCells(Cell *list);
 void joinSegments(char *buffer, const NameSegment *segments);

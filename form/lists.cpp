@@ -247,6 +247,25 @@ NameSegment *appendSegment(NameSegment *list, const char *text, NameEntry *argum
     return list;
 }
 
+int copyNameList(const NameEntry *list, NameEntry **copy)
+{
+    NameEntry *head = nullptr, *tail = nullptr;
+    for (; list != nullptr; list = list->next) {
+        NameEntry *entry = static_cast<NameEntry *>(zepAlloc(sizeof(NameEntry)));
+        if (entry == nullptr)
+            return -1;
+        *entry = {list->text, list->tag, list->formal, nullptr, parameterRegistry};
+        parameterRegistry = entry;
+        if (tail != nullptr)
+            tail->next = entry;
+        else
+            head = entry;
+        tail = entry;
+    }
+    *copy = head;
+    return 0;
+}
+
 Cell *appendCell(Cell *list, void *value)
 {
     Cell *cell = static_cast<Cell *>(zepAlloc(sizeof(Cell)));

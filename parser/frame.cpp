@@ -3,7 +3,6 @@
 #include "driver/diagnostics.h"
 #include "parser/parser.h"
 
-#include <QCoreApplication>
 #include <cctype>
 #include <cstring>
 
@@ -185,10 +184,6 @@ int captureRawText(ParseState *state, ScanMark start, ScanMark end, const char *
     return 0;
 }
 
-QString phrase(const char *text)
-{
-    return QCoreApplication::translate("ZEP Error Parameter", text);
-}
 
 void failNode(const ParseState *state, const char *words, const char *name)
 {

@@ -11,10 +11,6 @@
 // including file's directory (null for a command-line file).
 int parseSourceFile(const char *path, Node *root, int included, const char *baseDirectory);
 
-// Blocks nest at most this deep; deeper ones are refused with message 0, so
-// that no pass over the tree can run out of stack.
-enum : uint64_t { NESTING_LIMIT = 512 };
-
 // What every construct routine works on: the open file with its counters,
 // the names its nodes carry, and the token read last. On entry to a routine
 // the token is its introducing keyword; a look-ahead that puts a token back
@@ -72,8 +68,7 @@ int scanRawText(ParseState *state, const RawEnd &rule, ScanMark *end);
 // that the ending token is read again. Returns 0 or -1.
 int captureRawText(ParseState *state, ScanMark start, ScanMark end, const char **text);
 
-// A phrase of the messages, translated in context "ZEP Error Parameter".
-QString phrase(const char *text);
+// Phrases of the messages, translated with phrase().
 extern const char *const PHRASE_OTD_SCRIPT;
 extern const char *const PHRASE_OTC_SCRIPT;
 extern const char *const PHRASE_STUB;

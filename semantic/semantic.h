@@ -1,5 +1,38 @@
+// Semantic analysis: name resolution and inheritance expansion.
 #pragma once
 #include "form/form.h"
 
-void resolve(Node *root);
-void expand(Node *root);
+// Binds every referring element to what it names and reports duplicates,
+// unknown names, parameter counts and inheritance cycles. Always 0.
+int resolve(Node *first);
+// Makes every derived TEST CLASS self-contained; 0, or -1 after a message.
+int expand(Node *node);
+
+// A formal parameter text bound to an actual one; masked bindings are not
+// applied (an inner declaration of the same formal hides them).
+struct Binding {
+    const char *formal;
+    const char *actual;
+    uint64_t masked;
+    Binding *next;
+};
+
+// The text with every unmasked binding applied in list order, outside
+// strings, character literals and comments and only at identifier bounds:
+// an interned text, the text itself when nothing changed, or null after
+// message 50.
+const char *substituteText(const char *text, const Binding *bindings);
+
+// Resolution steps that expansion uses again.
+Node *resolveBase(Node *testClass, NameSegment *base);
+
+// Lookups among the children of a scope (scope.cpp), through an index made
+// on first use and dropped by clearScopes when the tree changes.
+struct ScopeEntry {
+    Node *node;
+    uint64_t ordinal; // place among the scope's children, from 0
+};
+// The first child of scope with kind and name (name null: any name), or
+// {null, 0}. For TRANSITION children, name and other are the two states.
+ScopeEntry firstChild(Node *scope, uint32_t kind, const char *name, const char *other = nullptr);
+void clearScopes();

@@ -64,10 +64,15 @@ TEST(RunSequence, EveryFailingAllocationEndsWithAMessage)
         failAllocation(n);
         int status = runCaptured(acceptedLine, &errors);
         failAllocation(0);
-        EXPECT_EQ(status, 255) << "allocation " << n;
-        // Some failures surface first as the error of the step that needed
-        // the memory, so only the program prefix is common to all.
-        EXPECT_EQ(errors.rfind("zepprepro - ", 0), 0u) << "allocation " << n << ": " << errors;
+        // A lookup index or a pool table that cannot grow costs only speed;
+        // every other failure ends the run with a message. Some surface first
+        // as the error of the step that needed the memory.
+        if (status == 0) {
+            EXPECT_EQ(errors, "") << "allocation " << n;
+        } else {
+            EXPECT_EQ(status, 255) << "allocation " << n;
+            EXPECT_EQ(errors.rfind("zepprepro - ", 0), 0u) << "allocation " << n << ": " << errors;
+        }
     }
 }
 

@@ -1,0 +1,144 @@
+// An index of the children of each scope by kind and name, so that the
+// duplicate checks and lookups of resolution take constant time however many
+// elements a block holds. Built per scope on first use; the tree must not
+// change while it is kept.
+#include "form/memory.h"
+#include "semantic/semantic.h"
+
+#include <cstring>
+
+namespace {
+
+struct Key {
+    const Node *scope;
+    uint32_t kind;
+    const void *name;
+    const void *other;
+};
+
+struct Slot {
+    Key key;
+    ScopeEntry entry;
+    bool used;
+};
+
+Slot *slots;
+size_t slotCount;
+size_t usedCount;
+
+// Marks a scope whose children are in the index.
+const char INDEXED = 0;
+const char ANY_NAME = 0;
+
+bool sameKey(const Key &a, const Key &b)
+{
+    return a.scope == b.scope && a.kind == b.kind && a.name == b.name && a.other == b.other;
+}
+
+size_t hashKey(const Key &key)
+{
+    uint64_t hash = reinterpret_cast<uintptr_t>(key.scope) * 0x9e3779b97f4a7c15ull;
+    hash ^= (hash >> 29) + key.kind * 0xbf58476d1ce4e5b9ull;
+    hash ^= reinterpret_cast<uintptr_t>(key.name) * 0x94d049bb133111ebull;
+    hash ^= reinterpret_cast<uintptr_t>(key.other) * 0xd6e8feb86659fd93ull;
+    return static_cast<size_t>(hash ^ (hash >> 31));
+}
+
+Slot *findSlot(Slot *table, size_t count, const Key &key)
+{
+    for (size_t i = hashKey(key) & (count - 1);; i = (i + 1) & (count - 1)) {
+        if (!table[i].used || sameKey(table[i].key, key))
+            return &table[i];
+    }
+}
+
+bool grow()
+{
+    size_t count = slotCount == 0 ? 1024 : slotCount * 2;
+    Slot *table = static_cast<Slot *>(zepAlloc(count * sizeof(Slot)));
+    if (table == nullptr)
+        return false;
+    memset(table, 0, count * sizeof(Slot));
+    for (size_t i = 0; i < slotCount; i++) {
+        if (slots[i].used)
+            *findSlot(table, count, slots[i].key) = slots[i];
+    }
+    zepFree(slots);
+    slots = table;
+    slotCount = count;
+    return true;
+}
+
+// Records the first holder of a key; false when memory runs out.
+bool add(const Key &key, Node *node, uint64_t ordinal)
+{
+    if ((usedCount + 1) * 2 > slotCount && !grow())
+        return false;
+    Slot *slot = findSlot(slots, slotCount, key);
+    if (!slot->used) {
+        *slot = Slot{key, ScopeEntry{node, ordinal}, true};
+        usedCount++;
+    }
+    return true;
+}
+
+bool addChild(const Node *scope, Node *child, uint64_t ordinal)
+{
+    if (child->kind == KIND_TRANSITION) {
+        auto *states = static_cast<TransitionInfo *>(child->payload);
+        if (!add(Key{scope, child->kind, states->fromState, states->toState}, child, ordinal))
+            return false;
+    }
+    return add(Key{scope, child->kind, child->name, nullptr}, child, ordinal) &&
+           add(Key{scope, child->kind, &ANY_NAME, nullptr}, child, ordinal);
+}
+
+bool indexScope(Node *scope)
+{
+    Key mark{scope, 0, &INDEXED, nullptr};
+    if (slotCount > 0 && findSlot(slots, slotCount, mark)->used)
+        return true;
+    uint64_t ordinal = 0;
+    for (Node *child = scope->firstChild; child != nullptr; child = child->nextSibling) {
+        if (!addChild(scope, child, ordinal++))
+            return false;
+    }
+    return add(mark, nullptr, 0);
+}
+
+// The same lookup by walking the children, when the index cannot be made.
+ScopeEntry scanChildren(Node *scope, uint32_t kind, const char *name, const char *other)
+{
+    uint64_t ordinal = 0;
+    for (Node *child = scope->firstChild; child != nullptr; child = child->nextSibling, ordinal++) {
+        if (child->kind != kind)
+            continue;
+        if (kind == KIND_TRANSITION && other != nullptr) {
+            auto *states = static_cast<TransitionInfo *>(child->payload);
+            if (states->fromState == name && states->toState == other)
+                return ScopeEntry{child, ordinal};
+        } else if (name == nullptr || child->name == name) {
+            return ScopeEntry{child, ordinal};
+        }
+    }
+    return ScopeEntry{nullptr, 0};
+}
+
+} // namespace
+
+ScopeEntry firstChild(Node *scope, uint32_t kind, const char *name, const char *other)
+{
+    if (!indexScope(scope))
+        return scanChildren(scope, kind, name, other);
+    Key key{scope, kind, name != nullptr ? static_cast<const void *>(name) : &ANY_NAME, other};
+    Slot *slot = findSlot(slots, slotCount, key);
+    return slot->used ? slot->entry : ScopeEntry{nullptr, 0};
+}
+
+void clearScopes()
+{
+    zepFree(slots);
+    slots = nullptr;
+    slotCount = 0;
+    usedCount = 0;
+}

@@ -1,0 +1,124 @@
+// Substitution of actual parameters for formal ones in native texts.
+#include "driver/diagnostics.h"
+#include "form/memory.h"
+#include "semantic/semantic.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+// Where the scanner of one substitution stands in the text.
+enum : int { IN_CODE, IN_STRING, IN_CHARACTER, IN_LINE_COMMENT, IN_BLOCK_COMMENT };
+
+bool isIdentifierChar(char c)
+{
+    return isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// The state after the character at text[i] (escapes are handled by the caller).
+int nextState(int state, const char *text, size_t i)
+{
+    char c = text[i];
+    switch (state) {
+    case IN_CODE:
+        if (c == '"')
+            return IN_STRING;
+        if (c == '\'')
+            return IN_CHARACTER;
+        if (c == '/' && text[i + 1] == '/')
+            return IN_LINE_COMMENT;
+        if (c == '/' && text[i + 1] == '*')
+            return IN_BLOCK_COMMENT;
+        return IN_CODE;
+    case IN_STRING:
+        return c == '"' ? IN_CODE : IN_STRING;
+    case IN_CHARACTER:
+        return c == '\'' ? IN_CODE : IN_CHARACTER;
+    case IN_LINE_COMMENT:
+        return c == '\n' ? IN_CODE : IN_LINE_COMMENT;
+    default:
+        return IN_BLOCK_COMMENT;
+    }
+}
+
+bool appendBytes(TextBuffer *out, const char *bytes, size_t count)
+{
+    if (reserveText(out, count) != 0)
+        return false;
+    memcpy(out->text + out->length, bytes, count);
+    out->length += count;
+    out->text[out->length] = '\0';
+    return true;
+}
+
+// One scan of text for one binding into out; -1 when memory runs out,
+// otherwise the number of replacements.
+int substituteOnce(const char *text, const Binding &binding, TextBuffer *out)
+{
+    size_t formalLength = strlen(binding.formal), actualLength = strlen(binding.actual);
+    int replaced = 0;
+    int state = IN_CODE;
+    size_t i = 0;
+    while (text[i] != '\0') {
+        if (state == IN_CODE && strncmp(text + i, binding.formal, formalLength) == 0 &&
+            (i == 0 || !isIdentifierChar(text[i - 1])) && !isIdentifierChar(text[i + formalLength])) {
+            if (!appendBytes(out, binding.actual, actualLength))
+                return -1;
+            i += formalLength;
+            replaced++;
+            continue;
+        }
+        // A backslash takes the next character with it, in every state.
+        size_t length = text[i] == '\\' && text[i + 1] != '\0' ? 2 : 1;
+        if (length == 1) {
+            int next = nextState(state, text, i);
+            if (state == IN_CODE && (next == IN_LINE_COMMENT || next == IN_BLOCK_COMMENT))
+                length = 2; // the comment's opening pair
+            else if (state == IN_BLOCK_COMMENT && text[i] == '*' && text[i + 1] == '/') {
+                length = 2;
+                next = IN_CODE;
+            }
+            state = next;
+        }
+        if (!appendBytes(out, text + i, length))
+            return -1;
+        i += length;
+    }
+    return replaced;
+}
+
+} // namespace
+
+const char *substituteText(const char *text, const Binding *bindings)
+{
+    const char *current = text;
+    for (const Binding *binding = bindings; binding != nullptr; binding = binding->next) {
+        // An empty formal would match between every two characters.
+        if (binding->masked != 0 || binding->formal == nullptr || *binding->formal == '\0')
+            continue;
+        TextBuffer out;
+        if (initTextBuffer(&out) != 0) {
+            report(50, nullptr, 0);
+            return nullptr;
+        }
+        int replaced = substituteOnce(current, *binding, &out);
+        if (replaced < 0) {
+            freeTextBuffer(&out);
+            report(50, nullptr, 0);
+            return nullptr;
+        }
+        if (replaced == 0) {
+            freeTextBuffer(&out);
+            continue;
+        }
+        const char *interned = intern(out.text);
+        if (interned == nullptr) {
+            freeTextBuffer(&out);
+            report(50, nullptr, 0);
+            return nullptr;
+        }
+        current = interned;
+    }
+    return current;
+}
