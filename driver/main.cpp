@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-static const char *const RELEASE = "8.3.0.1.342.020";
 static const char *const RIGHTS_NOTICE = "2026 The zepprepro developers";
 
 // Only this program's own texts may reach standard error: the toolkit's
@@ -57,7 +56,7 @@ static void printBanner()
     QString title = QCoreApplication::translate("VELDIdent", TOOL_TITLE);
     writeError(substituteArguments(
         QCoreApplication::translate("VELDIdent", "%1 - Test Script Translator - Release %2\n"), title,
-        QString::fromLatin1(RELEASE)));
+        QString::fromLatin1(RELEASE_TEXT)));
     writeError(substituteArguments(QCoreApplication::translate("VELDIdent", "Copyright (C) %1. All Rights Reserved.\n\n"),
                                    QString::fromUtf8(RIGHTS_NOTICE)));
 }

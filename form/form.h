@@ -281,6 +281,8 @@ extern Context *context;
 
 extern const char *const TOOL_TITLE;
 extern const char *const FEATURE_LABEL;
+// The translator's version, shown in the banner and the record files.
+extern const char *const RELEASE_TEXT;
 
 // String pool. intern takes a heap block: it returns that block, now owned by
 // the pool, or the equal text already pooled (freeing the block); null when

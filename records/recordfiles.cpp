@@ -1,4 +1,271 @@
-// Record files; written once the parser registers source files.
+// The record files of each source file: creating them, their headers and
+// trailers, the checksummed line writers and the record line builder.
+#include "driver/diagnostics.h"
+#include "driver/files.h"
+#include "records/recordline.h"
 #include "records/records.h"
 
-void writeRecordFiles(Node *) {}
+#include <cinttypes>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+// The fixed records of every .tsf header after its identification.
+const char *const TSF_FIXED_LINES[] = {
+    "ST 164\n",
+    "MS ffffffffh \"ON ERROR (DEFAULT)\"\n",
+    "TX fffffffeh \"UNEXPECTED EXCEPTION\"\n",
+    "TX fffffffdh \"EXCEPTION THROWN\"\n",
+    "TX fffffffch \"ILLEGAL TRANSITION\"\n",
+    "TX fffffffbh \"MULTIPLE TRANSITION\"\n",
+};
+
+int writeText(FILE *stream, const char *text, size_t length)
+{
+    return fwrite(text, 1, length, stream) == length ? 0 : -1;
+}
+
+int writeLiteralTsf(FileEntry *entry, const char *text)
+{
+    return writeTsfLine(entry, text, strlen(text));
+}
+
+int writeLiteralOts(FileEntry *entry, const char *text)
+{
+    return writeOtsLine(entry, text, strlen(text));
+}
+
+void writeTsfHeader(FileEntry *entry)
+{
+    writeLiteralTsf(entry, "DB \"Okvar-Tracer\"\n");
+    // Both identification lines or neither, when escaping fails.
+    RecordLine source, file;
+    beginRecord(&source, "SO \"");
+    beginRecord(&file, "IN \"File\" 1h \"");
+    addQuoted(&source, {{entry->directory, true}, {entry->fileName, true}}, true);
+    addNumber(&source, "\" %" PRIx64 "h \"txt\"\n", static_cast<uint64_t>(entry->modificationTime));
+    addQuoted(&file, {{entry->fileName, true}}, true);
+    addRaw(&file, "\"\n");
+    if (source.failed || file.failed) {
+        freeTextBuffer(&source.text);
+        freeTextBuffer(&file.text);
+    } else {
+        endTsfRecord(&source, entry);
+        endTsfRecord(&file, entry);
+    }
+    for (const char *line : TSF_FIXED_LINES)
+        writeLiteralTsf(entry, line);
+}
+
+// The local date and time in the layout of asctime, whatever the locale,
+// without its line feed.
+void writeDateLine(FileEntry *entry)
+{
+    static const char *const DAYS[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char *const MONTHS[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    time_t now = time(nullptr);
+    struct tm local {};
+    localtime_r(&now, &local);
+    char line[64];
+    int length = snprintf(line, sizeof line, "DP %.3s %.3s%3d %.2d:%.2d:%.2d %d\n", DAYS[local.tm_wday % 7],
+                          MONTHS[local.tm_mon % 12], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                          1900 + local.tm_year);
+    writeText(entry->otsStream, line, static_cast<size_t>(length));
+}
+
+void writeOtsHeader(FileEntry *entry)
+{
+    RecordLine origin;
+    if (beginRecord(&origin, "OF \"")) {
+        addQuoted(&origin, {{entry->directory, false}}, false);
+        addRaw(&origin, "\" \"");
+        addQuoted(&origin, {{entry->fileName, false}}, false);
+        addNumber(&origin, "\" %" PRIx64 "h\n", static_cast<uint64_t>(entry->modificationTime));
+        endOtsRecord(&origin, entry);
+    }
+    writeLiteralOts(entry, "\n");
+    RecordLine version;
+    if (beginRecord(&version, "VO ")) {
+        addRaw(&version, RELEASE_TEXT);
+        addRaw(&version, "\n");
+        endOtsRecord(&version, entry);
+    }
+    writeDateLine(entry);
+}
+
+// The checksum lines: the pair reached before them is the file's final pair.
+void writeTrailers(FileEntry *entry)
+{
+    uint32_t a = entry->checksumA & 0x7fffffff, b = entry->checksumB & 0x7fffffff;
+    char line[64];
+    writeLiteralOts(entry, "\n");
+    snprintf(line, sizeof line, "CK %" PRIx32 "h %" PRIx32 "h\n", a, b);
+    writeLiteralOts(entry, line);
+    entry->checksumA = a;
+    entry->checksumB = b;
+    snprintf(line, sizeof line, "ID %" PRIx32 "h %" PRIx32 "h\n", a, b);
+    writeLiteralTsf(entry, line);
+    writeLiteralTsf(entry, "ED\n");
+    entry->checksumA = a;
+    entry->checksumB = b;
+}
+
+// A record file that was not written or closed completely is not passed
+// off as written.
+int closeRecordFile(FILE *stream, const char *name)
+{
+    bool failed = ferror(stream) != 0;
+    if (closeFile(stream) != 0 || failed) {
+        report(43, nullptr, 0, messageArgument(name));
+        return -1;
+    }
+    return 0;
+}
+
+FILE *createRecordFile(const char *name, int code)
+{
+    FILE *stream = openOutputFile(name, code);
+    if (stream == nullptr)
+        report(43, nullptr, 0, messageArgument(name));
+    return stream;
+}
+
+} // namespace
+
+void foldChecksum(uint32_t *a, uint32_t *b, const char *text, size_t length)
+{
+    uint32_t first = *a, second = *b;
+    for (size_t i = 0; i < length; i++) {
+        int32_t c = static_cast<int8_t>(text[i]);
+        first = (first + static_cast<uint32_t>(c)) * 2;
+        second ^= first;
+    }
+    *a = first;
+    *b = second;
+}
+
+int writeOtsLine(FileEntry *entry, const char *text, size_t length)
+{
+    foldChecksum(&entry->checksumA, &entry->checksumB, text, length);
+    writeText(entry->otsStream, text, length);
+    return 0;
+}
+
+int writeTsfLine(FileEntry *entry, const char *text, size_t length)
+{
+    // Line breaks inside a record become spaces; its own last one stays.
+    size_t start = 0;
+    for (size_t i = 0; i + 1 < length; i++) {
+        if (text[i] != '\n' && text[i] != '\r')
+            continue;
+        foldChecksum(&entry->checksumA, &entry->checksumB, text + start, i - start);
+        writeText(entry->tsfStream, text + start, i - start);
+        foldChecksum(&entry->checksumA, &entry->checksumB, " ", 1);
+        writeText(entry->tsfStream, " ", 1);
+        start = i + 1;
+    }
+    foldChecksum(&entry->checksumA, &entry->checksumB, text + start, length - start);
+    writeText(entry->tsfStream, text + start, length - start);
+    return 0;
+}
+
+int writeRecordFiles(Node *root)
+{
+    for (FileEntry *entry = context->fileEntries; entry != nullptr; entry = entry->nextEntry) {
+        entry->tsfStream = createRecordFile(entry->tsfName, 204);
+        if (entry->tsfStream == nullptr)
+            return -1;
+        entry->otsStream = createRecordFile(entry->otsName, 203);
+        if (entry->otsStream == nullptr)
+            return -1;
+        writeTsfHeader(entry);
+        writeOtsHeader(entry);
+    }
+    writeElementRecords(root);
+    int result = 0;
+    for (FileEntry *entry = context->fileEntries; entry != nullptr; entry = entry->nextEntry) {
+        writeTrailers(entry);
+        if (closeRecordFile(entry->otsStream, entry->otsName) != 0)
+            result = -1;
+        if (closeRecordFile(entry->tsfStream, entry->tsfName) != 0)
+            result = -1;
+        entry->otsStream = nullptr;
+        entry->tsfStream = nullptr;
+    }
+    return result;
+}
+
+bool beginRecord(RecordLine *line, const char *head)
+{
+    line->failed = initTextBuffer(&line->text) != 0;
+    if (line->failed) {
+        report(50, nullptr, 0);
+        return false;
+    }
+    addRaw(line, head);
+    return !line->failed;
+}
+
+static void failRecord(RecordLine *line)
+{
+    if (!line->failed)
+        report(50, nullptr, 0);
+    line->failed = true;
+}
+
+void addRaw(RecordLine *line, const char *text)
+{
+    size_t length = strlen(text);
+    if (line->failed)
+        return;
+    if (reserveText(&line->text, length) != 0) {
+        failRecord(line);
+        return;
+    }
+    memcpy(line->text.text + line->text.length, text, length + 1);
+    line->text.length += length;
+}
+
+void addNumber(RecordLine *line, const char *format, uint64_t value)
+{
+    char number[64];
+    snprintf(number, sizeof number, format, value);
+    addRaw(line, number);
+}
+
+void addQuoted(RecordLine *line, std::initializer_list<Piece> pieces, bool utf8)
+{
+    for (const Piece &piece : pieces) {
+        if (line->failed)
+            return;
+        const char *text = piece.escaped ? escapeQuotes(piece.text) : piece.text;
+        if (text == nullptr) {
+            line->failed = true; // an escaping that fails stops the record silently
+            return;
+        }
+        if (!utf8)
+            addRaw(line, text);
+        else if (appendUtf8(&line->text, text) != 0)
+            failRecord(line);
+    }
+}
+
+int endTsfRecord(RecordLine *line, FileEntry *entry)
+{
+    bool failed = line->failed;
+    if (!failed)
+        writeTsfLine(entry, line->text.text, line->text.length);
+    freeTextBuffer(&line->text);
+    return failed ? -1 : 0;
+}
+
+int endOtsRecord(RecordLine *line, FileEntry *entry)
+{
+    bool failed = line->failed;
+    if (!failed)
+        writeOtsLine(entry, line->text.text, line->text.length);
+    freeTextBuffer(&line->text);
+    return failed ? -1 : 0;
+}

@@ -11,7 +11,9 @@
 #   stderr     the expected standard error
 #   status     the expected exit status
 #   expected/  optional: every file the run must leave in the scratch directory
-#              besides the inputs, byte for byte; no other file may appear
+#              besides the inputs, byte for byte; no other file may appear.
+#              Record files are checked by checksum.py first, which puts
+#              @CHECKSUM@ and @DATE@ in place of what varies.
 # @SCRATCH@ and @PREFIX@ in args, env and stderr stand for the scratch
 # directory and the install prefix.
 set -uo pipefail
@@ -24,6 +26,8 @@ trap 'rm -rf "$scratch"' EXIT
 expand() { sed -e "s|@SCRATCH@|$scratch|g" -e "s|@PREFIX@|$prefix|g" "$1"; }
 
 [ -d "$case_dir/input" ] && cp -R "$case_dir/input/." "$scratch/"
+# A fixed modification time makes the record files the same on every run.
+find "$scratch" -type f -exec touch -d @1000000000 {} +
 find "$scratch" -type f | sort > "$scratch.inputs"
 
 arguments=()
@@ -56,13 +60,14 @@ fail() { echo "FAIL: $*"; failed=1; }
 expand "$case_dir/stderr" > "$scratch.want"
 cmp -s "$scratch.want" "$scratch.stderr" || { fail "standard error differs"; diff "$scratch.want" "$scratch.stderr"; }
 
+python3 "$(dirname "$0")/checksum.py" "$scratch" || failed=1
 made=$(find "$scratch" -type f | sort | comm -13 "$scratch.inputs" -)
 for file in $made; do
   name=${file#"$scratch"/}
   if [ ! -f "$case_dir/expected/$name" ]; then
     fail "unexpected file $name"
-  elif ! cmp -s "$case_dir/expected/$name" "$file"; then
-    fail "file $name differs"; diff "$case_dir/expected/$name" "$file" | head -40
+  elif ! expand "$case_dir/expected/$name" | cmp -s - "$file"; then
+    fail "file $name differs"; expand "$case_dir/expected/$name" | diff - "$file" | head -40
   fi
 done
 if [ -d "$case_dir/expected" ]; then
