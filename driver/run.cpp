@@ -31,6 +31,18 @@ static void closeStream(FILE **stream)
     *stream = nullptr;
 }
 
+// A generated file that was not written completely (a full disk, say) must
+// not pass for a good one.
+static void closeOutput(FILE **stream, const char *path)
+{
+    if (*stream == nullptr)
+        return;
+    bool failed = ferror(*stream) != 0;
+    if (closeFile(*stream) != 0 || failed)
+        report(43, nullptr, 0, messageArgument(path));
+    *stream = nullptr;
+}
+
 // Parsing reads every file; each later stage runs only while nothing has
 // been counted.
 static void translate(Node *root)
@@ -52,8 +64,8 @@ static void translate(Node *root)
     if (errorCount != 0)
         return;
     generate(root);
-    closeStream(&context->codeStream);
-    closeStream(&context->instrStream);
+    closeOutput(&context->codeStream, context->codePath);
+    closeOutput(&context->instrStream, context->instrPath);
 }
 
 static void printSummary(const char *toolTitle)

@@ -1,0 +1,209 @@
+// The instrumentation fragments of OTC classes: class heads, wrapped methods
+// with their pre- and post-conditions, invariants and the UML state chart.
+#include "codegen/codegen.h"
+#include "driver/diagnostics.h"
+
+#include <cinttypes>
+
+namespace {
+
+// "prefix( (" condition ") , " with the condition between its #line and
+// the instrumentation file's own line.
+void writeAssertion(const Node *condition, const char *call, const char *file)
+{
+    emitInstr("%s( (", call);
+    sourceLineDirectiveInstr(condition);
+    writeInstr(condition->name);
+    writeInstr(context->noLineDirectives ? ") , " : "\n) , ");
+    emitInstr("0x%" PRIx64 ", %s);\n\n", condition->id, file);
+}
+
+void writeClassHead(const Node *owner)
+{
+    writeInstr(owner->kind == KIND_SINGLE_CLASS ? "@CSS@ \n" : "@CLS@ \n");
+    emitInstr("%s\n", owner->name);
+    writeLocation(owner);
+    const FileEntry *entry = entryForFile(owner->fileNo);
+    emitInstr("@CSU@ \n0x%x 0x%x\n", entry != nullptr ? entry->checksumA : 0, entry != nullptr ? entry->checksumB : 0);
+    emitInstr("@CID@ \n0x%" PRIx64 "\n\n", owner->id);
+}
+
+int writeWrap(const Node *wrap)
+{
+    emitInstr("@WRP@  \n%s\n", wrap->name);
+    writeLocation(wrap);
+    writeInstr("\n");
+    for (const Node *condition = wrap->firstChild; condition != nullptr; condition = condition->nextSibling) {
+        if (condition->kind == KIND_REQUIRE) {
+            writeInstr("@PRE@ \n");
+            writeAssertion(condition, "_muv_assert_pre_cond", "_MUV_CLASS_FILE_ACM");
+        } else if (condition->kind == KIND_ENSURE) {
+            writeInstr("@POS@ \n");
+            writeAssertion(condition, "_muv_assert_post_cond", "_MUV_CLASS_FILE_ACM");
+        } else {
+            return failKind(condition);
+        }
+    }
+    return 0;
+}
+
+StateInfo *stateOf(const Node *state)
+{
+    return static_cast<StateInfo *>(state->payload);
+}
+
+// The transition table of every state, then the table of states.
+void writeStateTables(const Node *owner, int64_t stateCount)
+{
+    writeInstr("@SCF@ \n");
+    for (const Node *state = owner->firstChild; state != nullptr; state = state->nextSibling) {
+        if (state->kind != KIND_UMLSTATE)
+            continue;
+        StateInfo *info = stateOf(state);
+        emitInstr("     _MUV_STATIC_CONST muv_TransDesc Trans_%s[%" PRIu64 "] = { {0x%" PRIx64 ", %" PRId64 "L}",
+                  state->name, info->transitionCount + 1, state->id, info->stateNumber);
+        for (const Node *transition = owner->firstChild; transition != nullptr; transition = transition->nextSibling) {
+            if (transition->kind != KIND_TRANSITION)
+                continue;
+            auto *path = static_cast<TransitionInfo *>(transition->payload);
+            if (path->fromState == state->name)
+                emitInstr(", {0x%" PRIx64 ", %" PRId64 "L}", transition->id, stateOf(path->resolvedTo)->stateNumber);
+        }
+        writeInstr(" };\n");
+    }
+    emitInstr("\n     _MUV_STATIC_CONST _muv_StateType _ZEP_NbState = %" PRId64 "L;\n", stateCount);
+    emitInstr("     _MUV_STATIC_CONST muv_StateDesc StateChart[%" PRId64 "L] = {", stateCount);
+    bool first = true;
+    for (const Node *state = owner->firstChild; state != nullptr; state = state->nextSibling) {
+        if (state->kind != KIND_UMLSTATE)
+            continue;
+        emitInstr("%s%56s{(_muv_Car*)\"%s\", 0x%" PRIx64 ", %" PRIu64 ", Trans_%s}", first ? "\n" : ",\n", "",
+                  state->name, state->id, stateOf(state)->transitionCount + 1, state->name);
+        first = false;
+    }
+    emitInstr("\n%54s};\n\n", "");
+}
+
+const char *const STATE_UPDATE_HEAD =
+    "@SCB@ \n"
+    "     _muv_StateType I;\n"
+    "     _muv_StateType FiredTransId=0L;\n"
+    "     _muv_StateType NbStateFound=0L;\n"
+    "     _muv_StateType OldState = _muv_state;\n"
+    "\n"
+    "     if(OldState==-1L)\n"
+    "     {\n"
+    "       for(I=0L; I<_ZEP_NbState; I++)\n"
+    "          if(_muv_check_state(I))\n"
+    "          {\n"
+    "            _muv_state = I;\n"
+    "            NbStateFound++;\n"
+    "          }\n"
+    "     }\n"
+    "     else\n"
+    "     {\n"
+    "       for(I=0L; I<StateChart[OldState].TransNb; I++)\n"
+    "          if(_muv_check_state(StateChart[OldState].Trans[I].DestStateNo))\n"
+    "          {\n"
+    "            _muv_state = StateChart[OldState].Trans[I].DestStateNo;\n"
+    "            FiredTransId = StateChart[OldState].Trans[I].Id;\n"
+    "            NbStateFound++;\n"
+    "          }\n"
+    "     }\n"
+    "\n"
+    "     if(NbStateFound==1L)\n"
+    "     {\n"
+    "       if(OldState!=-1L && OldState!=_muv_state)\n"
+    "         _muv_transition(FiredTransId);\n"
+    "#if ZEP_REPORT_REFLEXIVE_STATES\n"
+    "       _muv_current_state(StateChart[_muv_state].Id, _MUV_CLASS_FILE_CLS);\n"
+    "#else\n"
+    "       if(OldState!=_muv_state)\n"
+    "         _muv_current_state(StateChart[_muv_state].Id, _MUV_CLASS_FILE_CLS);\n"
+    "#endif /* ZEP_REPORT_REFLEXIVE_STATES */\n"
+    "     }\n"
+    "     else\n"
+    "     {\n"
+    "       if(NbStateFound==0L)\n"
+    "       {\n"
+    "         if(OldState==-1L)\n";
+
+// The state-update body; before any state is known the reports carry the
+// number of the class's observation state.
+void writeStateUpdate(const Node *owner)
+{
+    uint64_t observation = owner->id + 3000000;
+    writeInstr(STATE_UPDATE_HEAD);
+    emitInstr("           _muv_illegal_transition(0x%" PRIx64 ", _MUV_CLASS_FILE_CLS);\n", observation);
+    writeInstr("         else\n"
+               "           _muv_illegal_transition(StateChart[OldState].Id, _MUV_CLASS_FILE_CLS);\n"
+               "       }\n"
+               "       else\n"
+               "       {\n"
+               "         if(OldState==-1L)\n");
+    emitInstr("           _muv_multiple_transitions(0x%" PRIx64 ", _MUV_CLASS_FILE_CLS);\n", observation);
+    writeInstr("         else\n"
+               "           _muv_multiple_transitions(StateChart[OldState].Id, _MUV_CLASS_FILE_CLS);\n"
+               "       }\n"
+               "\n"
+               "       _muv_state = -1L;\n"
+               "     }\n"
+               "\n");
+}
+
+// The state-check body: one case per state testing all its expressions.
+int writeStateCheck(const Node *owner)
+{
+    writeInstr("@SCK@ \n     _muv_Boolean Res = _krn_false;\n\n     switch(State)\n     {\n");
+    for (const Node *state = owner->firstChild; state != nullptr; state = state->nextSibling) {
+        if (state->kind != KIND_UMLSTATE)
+            continue;
+        emitInstr("           case %" PRId64 "L : if( ", stateOf(state)->stateNumber);
+        bool first = true;
+        for (const Node *expression = state->firstChild; expression != nullptr; expression = expression->nextSibling) {
+            if (expression->kind != KIND_EXPRESSION)
+                return failKind(expression);
+            writeInstr(first ? "( " : "\n                       && ( ");
+            first = false;
+            sourceLineDirectiveInstr(expression);
+            writeInstr(expression->name);
+            writeInstr(context->noLineDirectives ? " )" : "\n)");
+        }
+        writeInstr(" )\n                       Res=_krn_true;\n                     break;\n");
+    }
+    writeInstr("     }\n     return(Res);\n\n");
+    return 0;
+}
+
+} // namespace
+
+int generateContracts(Node *owner)
+{
+    writeClassHead(owner);
+    int64_t states = 0;
+    for (Node *child = owner->firstChild; child != nullptr; child = child->nextSibling) {
+        switch (child->kind) {
+        case KIND_WRAP:
+            if (writeWrap(child) != 0)
+                return -1;
+            break;
+        case KIND_INVARIANT:
+            writeInstr("@INV@ \n");
+            writeAssertion(child, "_muv_assert_invariant", "_MUV_CLASS_FILE_CLS");
+            break;
+        case KIND_UMLSTATE:
+            stateOf(child)->stateNumber = states++;
+            break;
+        case KIND_TRANSITION:
+            stateOf(static_cast<TransitionInfo *>(child->payload)->resolvedFrom)->transitionCount++;
+            break;
+        default:
+            return failKind(child);
+        }
+    }
+    if (states == 0)
+        return 0;
+    writeStateTables(owner, states);
+    writeStateUpdate(owner);
+    return writeStateCheck(owner);
+}

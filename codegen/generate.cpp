@@ -1,4 +1,0 @@
-// Code generation; written once the parser builds elements.
-#include "codegen/codegen.h"
-
-void generate(Node *) {}

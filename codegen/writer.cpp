@@ -1,0 +1,367 @@
+// The two writers, the #line directives, the file head, the harness frame
+// with main, and the order of the whole generation.
+#include "codegen/codegen.h"
+#include "driver/diagnostics.h"
+#include "driver/files.h"
+#include "form/memory.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstring>
+
+GenState gen;
+
+namespace {
+
+void failWrite()
+{
+    if (!gen.failed)
+        report(50, nullptr, 0);
+    gen.failed = true;
+}
+
+void appendCaptured(const char *text, size_t length)
+{
+    TextBuffer *capture = context->captureBuffer;
+    if (gen.failed || reserveText(capture, length) != 0) {
+        failWrite();
+        return;
+    }
+    memcpy(capture->text + capture->length, text, length);
+    capture->length += length;
+    capture->text[capture->length] = '\0';
+}
+
+void writeIndented(const char *text, size_t length, uint64_t level)
+{
+    static const char SPACES[] = "                                                                ";
+    for (uint64_t spaces = level * 3; spaces > 0;) {
+        size_t chunk = spaces < sizeof SPACES - 1 ? spaces : sizeof SPACES - 1;
+        if (context->captureBuffer != nullptr)
+            appendCaptured(SPACES, chunk);
+        else
+            fwrite(SPACES, 1, chunk, context->codeStream);
+        spaces -= chunk;
+    }
+    if (context->captureBuffer != nullptr) {
+        appendCaptured(text, length);
+        return;
+    }
+    fwrite(text, 1, length, context->codeStream);
+    for (const char *p = static_cast<const char *>(memchr(text, '\n', length)); p != nullptr;
+         p = static_cast<const char *>(memchr(p + 1, '\n', length - static_cast<size_t>(p + 1 - text))))
+        gen.outputLine++;
+}
+
+// The formatted text in the scratch buffer, or null after a failure.
+const char *format(const char *pattern, va_list arguments)
+{
+    va_list copy;
+    va_copy(copy, arguments);
+    int length = vsnprintf(gen.scratch.text, gen.scratch.capacity, pattern, copy);
+    va_end(copy);
+    if (length < 0)
+        return nullptr;
+    if (static_cast<size_t>(length) >= gen.scratch.capacity) {
+        gen.scratch.length = 0;
+        if (reserveText(&gen.scratch, static_cast<size_t>(length)) != 0) {
+            failWrite();
+            return nullptr;
+        }
+        vsnprintf(gen.scratch.text, gen.scratch.capacity, pattern, arguments);
+    }
+    gen.scratch.length = static_cast<size_t>(length);
+    return gen.scratch.text;
+}
+
+void writeFileHead()
+{
+    gen.outputLine = 1;
+    writeCode("\n#define _ZEP_GENERATED_FILE       (1)\n#define USE_ZEP                   (1)\n\n"
+              "#pragma kesta zep_generated\n\n",
+              0);
+    const char *label = context->featureLabel;
+    const char *target = context->targetDirectory;
+    if (context->noPath)
+        writeLine(0, "#include \"%s\" /* %s Target Package */", "TP.h", label);
+    else if (target != nullptr && target[strlen(target) - 1] == '/')
+        writeLine(0, "#include \"%s%s\" /* %s Target Package */", target, "lib/TP.h", label);
+    else if (target != nullptr)
+        writeLine(0, "#include \"%s/%s\" /* %s Target Package */", target, "lib/TP.h", label);
+    else
+        writeLine(0, "#include \"%s\" /* %s Target Package */", "lib/TP.h", label);
+    writeCode("\n#define _ZEP_St_Begin              (0L)\n#define _ZEP_St_OnError            (1L)\n"
+              "#define _ZEP_St_GoToNextComponent  (2L)\n#define _ZEP_St_End                (3L)\n\n",
+              0);
+    writeLine(0, "_zep_Int _ZEP_FileIdList[%u];", context->fileCount);
+    writeCode("\n\n", 0);
+}
+
+void writeHarnessHead()
+{
+    writeCode("\n\n", 0);
+    writeCode("class _ZEP_TestClass\n{\n", 0);
+    writeCode("private: _zep_Int  argc;\n", 1);
+    writeCode("         _zep_Car **argv;\n", 1);
+    writeCode("\n", 0);
+    writeCode("public : _ZEP_TestClass(_zep_Int p_argc, _zep_Car *p_argv[]) {this->argc = p_argc; this->argv = p_argv;}\n",
+              1);
+    writeCode("         _zep_Int _ZEP_Run();\n", 1);
+    writeCode("};\n", 0);
+    writeCode("\n\n", 0);
+    writeCode("_zep_Int _ZEP_TestClass::_ZEP_Run()\n{\n", 0);
+    writeCode("_zep_Int _ZEP_OnErrorEngaged = 0;\n", 1);
+    writeCode("_zep_Id _ZEP_BypassComponent = 0L;\n", 1);
+    writeCode("_zep_Int _ZEP_DumpAuthorization = 0;\n", 1);
+    writeCode("\n\n", 0);
+}
+
+void writeMain()
+{
+    writeCode("\n\n", 0);
+    writeCode("   _ZEP_OBSTOOLS_DUMP;\n   return(0);\n}\n", 0);
+    writeCode("\n\n", 0);
+    writeCode("#ifndef VELD_MAIN_HEADER\n_zep_Int main(_zep_Int argc, _zep_Car *argv[])\n{\n#else\nVELD_MAIN_HEADER\n"
+              "#endif\n\n",
+              0);
+    writeCode("_ZEP_TestClass _ZEP_TCL(argc, argv);\n", 1);
+    writeCode("\n", 0);
+    const char *dynamicPath = escaped(context->dynamicPath);
+    if (dynamicPath != nullptr)
+        writeLine(1, "_zep_init((_zep_Car*)\"%s\", 0x%lx, 0x%lx, 0x%lx);", dynamicPath, 0ul, 1000000ul, 2000000ul);
+    for (const FileEntry *entry = context->fileEntries; entry != nullptr; entry = entry->nextEntry)
+        writeLine(1, "_ZEP_FileIdList[0x%x] = _zep_add_source_file(0x%x, 0x%x);", entry->fileNo - 1, entry->checksumA,
+                 entry->checksumB);
+    writeCode("\n#pragma kesta testing_tool_call_place\n\n", 0);
+    writeCode("_ZEP_TCL._ZEP_Run();\n", 1);
+    writeCode("\n", 0);
+    writeCode("_zep_term();\n\n", 1);
+    writeCode("#ifdef VELD_MAIN_RETURN\n", 0);
+    writeCode("VELD_MAIN_RETURN\n", 1);
+    writeCode("#else\n", 0);
+    writeCode("return(0);\n", 1);
+    writeCode("#endif\n\n}\n", 0);
+    writeCode("\n\n", 0);
+}
+
+// The class, its run method holding the machine of the top-level RUN, and
+// main with the initialisation of the run-time library.
+int writeHarness(Node *run)
+{
+    writeHarnessHead();
+    uint64_t savedCounter = gen.stateCounter;
+    gen.stateCounter = 0;
+    gen.currentOnError = firstChildOfKind(run->parent, KIND_ON_ERROR);
+    openMachine(1);
+    if (generateRun(run, 1) != 0)
+        return -1;
+    writeGoToNextComponent(run->parent, 1);
+    closeMachine(1);
+    gen.stateCounter = savedCounter;
+    writeMain();
+    gen.currentOnError = nullptr;
+    return 0;
+}
+
+// Counters of every stub and CHECK METHOD, in tree order.
+void declareCounters(const Node *node)
+{
+    for (; node != nullptr; node = node->nextSibling) {
+        writeCounterDeclarations(node);
+        declareCounters(node->firstChild);
+    }
+}
+
+int generateTopLevel(Node *root)
+{
+    for (Node *element = root->firstChild; element != nullptr; element = element->nextSibling) {
+        uint32_t kind = element->kind;
+        int result = 0;
+        if (kind == KIND_RUN)
+            result = writeHarness(element);
+        else if (kind == KIND_SINGLE_CLASS || kind == KIND_CLASS)
+            result = generateContracts(element);
+        else if (isNative(kind))
+            result = generateStatementIn(element, nullptr, 0, 0);
+        else if (kind != KIND_INCLUDE && kind != KIND_TEST_CLASS && kind != KIND_TEST_SUITE && kind != KIND_ON_ERROR &&
+                 kind != KIND_STUB && !isPlainComment(kind))
+            result = failKind(element);
+        if (result != 0 || gen.failed)
+            return -1;
+    }
+    return 0;
+}
+
+void resetState()
+{
+    freeTextBuffer(&gen.scratch);
+    gen = GenState{};
+    gen.blockCounter = 1;
+}
+
+int generateFiles(Node *root)
+{
+    if (!context->noLineDirectives)
+        writeInstr("@DLI@ \n\n");
+    writeFileHead();
+    declareCounters(root->firstChild);
+    bool stubs = false;
+    for (Node *element = root->firstChild; element != nullptr; element = element->nextSibling) {
+        if (element->kind == KIND_STUB) {
+            stubs = true;
+            if (prepareStub(element) != 0 || gen.failed) {
+                context->captureBuffer = nullptr;
+                return -1;
+            }
+        }
+    }
+    if (generateTopLevel(root) != 0)
+        return -1;
+    for (Node *element = root->firstChild; stubs && element != nullptr; element = element->nextSibling) {
+        if (element->kind == KIND_STUB)
+            writeStubTrailer(element);
+    }
+    return gen.failed ? -1 : 0;
+}
+
+} // namespace
+
+void writeCode(const char *text, uint64_t level)
+{
+    writeIndented(text, strlen(text), level);
+}
+
+void writeFormatted(uint64_t level, const char *pattern, ...)
+{
+    va_list arguments;
+    va_start(arguments, pattern);
+    const char *text = format(pattern, arguments);
+    va_end(arguments);
+    if (text != nullptr)
+        writeIndented(text, gen.scratch.length, level);
+}
+
+void writeLine(uint64_t level, const char *pattern, ...)
+{
+    va_list arguments;
+    va_start(arguments, pattern);
+    const char *text = format(pattern, arguments);
+    va_end(arguments);
+    if (text == nullptr)
+        return;
+    writeIndented(text, gen.scratch.length, level);
+    writeIndented("\n", 1, 0);
+}
+
+void writeInstr(const char *text)
+{
+    fputs(text, context->instrStream);
+}
+
+void emitInstr(const char *pattern, ...)
+{
+    va_list arguments;
+    va_start(arguments, pattern);
+    const char *text = format(pattern, arguments);
+    va_end(arguments);
+    if (text != nullptr)
+        fwrite(text, 1, gen.scratch.length, context->instrStream);
+}
+
+const char *escaped(const char *text)
+{
+    const char *result = escapeQuotes(text);
+    if (result == nullptr)
+        failWrite();
+    return result;
+}
+
+void sourceLineDirective(const Node *node)
+{
+    if (context->noLineDirectives)
+        return;
+    const char *directory = escaped(node->directory), *name = escaped(node->fileName);
+    if (directory != nullptr && name != nullptr)
+        writeFormatted(0, "\n#line %" PRIu64 " \"%s%s\"\n", node->beginLine, directory, name);
+}
+
+void sourceLineDirectiveInstr(const Node *node)
+{
+    if (context->noLineDirectives)
+        return;
+    const char *directory = escaped(node->directory), *name = escaped(node->fileName);
+    if (directory != nullptr && name != nullptr)
+        emitInstr("\n#line %" PRIu64 " \"%s%s\"\n", node->beginLine, directory, name);
+}
+
+void outputLineDirective()
+{
+    if (context->noLineDirectives || context->captureBuffer != nullptr)
+        return;
+    // The directive names the line that follows it: its leading newline
+    // ends the current line and the directive takes the next.
+    uint64_t line = gen.outputLine + 2;
+    const char *path = escaped(context->codePath);
+    if (path == nullptr)
+        return;
+    if (path[0] == '/') {
+        writeFormatted(0, "\n#line %" PRIu64 " \"%s\"\n", line, path);
+        return;
+    }
+    const char *directory = escaped(context->workingDirectory);
+    if (directory != nullptr)
+        writeFormatted(0, "\n#line %" PRIu64 " \"%s%s\"\n", line, directory, path);
+}
+
+void writeLocation(const Node *node)
+{
+    emitInstr("@SLI@ \n%s:%" PRIu64 "\n", node->fileName, node->beginLine);
+}
+
+int failKind(const Node *node)
+{
+    report(48, node->displayPath, node->line, messageArgument(node->name));
+    return -1;
+}
+
+unsigned fileIndex(const Node *node)
+{
+    return node->fileNo - 1;
+}
+
+bool isNative(uint32_t kind)
+{
+    return kind >= KIND_NATIVE_LINE && kind <= KIND_JAVA_BLOCK;
+}
+
+bool isPlainComment(uint32_t kind)
+{
+    return kind == KIND_LINE_COMMENT || kind == KIND_BLOCK_COMMENT;
+}
+
+bool isAnyComment(uint32_t kind)
+{
+    return kind >= KIND_COMMENT_LINE && kind <= KIND_BLOCK_COMMENT;
+}
+
+int generate(Node *root)
+{
+    context->codeStream = openOutputFile(context->codePath, OPEN_CODE);
+    if (context->codeStream == nullptr) {
+        report(43, nullptr, 0, messageArgument(context->codePath));
+        return -1;
+    }
+    context->instrStream = openOutputFile(context->instrPath, OPEN_INSTR);
+    if (context->instrStream == nullptr) {
+        report(43, nullptr, 0, messageArgument(context->instrPath));
+        return -1;
+    }
+    resetState();
+    int result = initTextBuffer(&gen.scratch) == 0 ? generateFiles(root) : (failWrite(), -1);
+    while (gen.bindingStack != nullptr)
+        popBindings();
+    releaseCells(gen.runStack);
+    releaseCells(gen.procStack);
+    freeTextBuffer(&gen.scratch);
+    return result;
+}
