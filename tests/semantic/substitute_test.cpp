@@ -1,0 +1,158 @@
+// Parameter substitution into copied texts: whole identifiers only, never
+// inside literals or comments, bindings applied one after the other.
+#include "semantic/semantic.h"
+#include "test_support.h"
+
+#include <deque>
+#include <string>
+
+namespace {
+
+class Substitution : public RunState {
+protected:
+    // Appends a binding to the list under construction; returns it so that
+    // a test can mask it.
+    Binding *bind(const char *formal, const char *actual)
+    {
+        cells.push_back(Binding{internText(formal), internText(actual), 0, nullptr});
+        Binding *binding = &cells.back();
+        if (cells.size() > 1)
+            cells[cells.size() - 2].next = binding;
+        return binding;
+    }
+
+    const Binding *bindings() const { return cells.empty() ? nullptr : &cells.front(); }
+
+    // The substituted text of a copy of text (a heap string the pool does
+    // not know, so an unchanged result must be this very pointer).
+    std::string apply(const std::string &text)
+    {
+        source = text;
+        const char *result = substituteText(source.c_str(), bindings());
+        EXPECT_NE(result, nullptr);
+        return result == nullptr ? std::string("<null>") : std::string(result);
+    }
+
+    std::deque<Binding> cells; // a deque keeps the addresses stable
+    std::string source;
+};
+
+TEST_F(Substitution, ReplacesWholeIdentifiersOnly)
+{
+    bind("n", "3");
+    EXPECT_EQ(apply("n > 0"), "3 > 0");
+    EXPECT_EQ(apply("nx + n_1 + xn + _n + n2 + 2n"), "nx + n_1 + xn + _n + n2 + 2n");
+    EXPECT_EQ(apply("(n)*n-n/n"), "(3)*3-3/3");
+    EXPECT_EQ(apply("f(n,n).n"), "f(3,3).3");
+    EXPECT_EQ(apply("n"), "3");
+    // '+' belongs to words of the script language, not to C++ identifiers.
+    EXPECT_EQ(apply("n+1"), "3+1");
+}
+
+TEST_F(Substitution, LongerFormalsMatchOnlyWhole)
+{
+    bind("count", "c0");
+    EXPECT_EQ(apply("count+counter-recount*count_"), "c0+counter-recount*count_");
+    EXPECT_EQ(apply("count count"), "c0 c0");
+}
+
+TEST_F(Substitution, LeavesStringAndCharacterLiteralsAlone)
+{
+    bind("n", "3");
+    EXPECT_EQ(apply("printf(\"n = %d\", n)"), "printf(\"n = %d\", 3)");
+    EXPECT_EQ(apply("'n' == n"), "'n' == 3");
+    EXPECT_EQ(apply("\"x\"n"), "\"x\"3");
+    // A comment opener inside a string is just text.
+    EXPECT_EQ(apply("\"// n\" + n"), "\"// n\" + 3");
+    EXPECT_EQ(apply("\"/* n\" + n"), "\"/* n\" + 3");
+}
+
+TEST_F(Substitution, EscapedQuotesDoNotEndLiterals)
+{
+    bind("n", "3");
+    EXPECT_EQ(apply("\"\\\"n\" n"), "\"\\\"n\" 3");
+    EXPECT_EQ(apply("'\\'' n"), "'\\'' 3");
+    EXPECT_EQ(apply("\"\\\\\" n"), "\"\\\\\" 3");
+    // A backslash escapes the next character in code too.
+    EXPECT_EQ(apply("\\n n"), "\\n 3");
+}
+
+TEST_F(Substitution, LeavesCommentsAlone)
+{
+    bind("n", "3");
+    EXPECT_EQ(apply("n // n\nn"), "3 // n\n3");
+    EXPECT_EQ(apply("n // n"), "3 // n");
+    EXPECT_EQ(apply("/* n */n"), "/* n */3");
+    EXPECT_EQ(apply("n /* n\n n */ n"), "3 /* n\n n */ 3");
+    EXPECT_EQ(apply("/* \" */ n"), "/* \" */ 3");
+    EXPECT_EQ(apply("// 'x\nn"), "// 'x\n3");
+}
+
+TEST_F(Substitution, ContinuesAfterTheReplacement)
+{
+    // The replacement text is not scanned again.
+    bind("n", "(n+1)");
+    EXPECT_EQ(apply("n*n"), "(n+1)*(n+1)");
+}
+
+TEST_F(Substitution, AppliesBindingsInListOrder)
+{
+    bind("a", "b");
+    bind("b", "c");
+    EXPECT_EQ(apply("a b"), "c c");
+}
+
+TEST_F(Substitution, SkipsMaskedAndEmptyFormals)
+{
+    Binding *masked = bind("n", "3");
+    bind("", "zz");
+    bind("m", "4");
+    masked->masked = 1;
+    EXPECT_EQ(apply("n + m"), "n + 4");
+    masked->masked = 0;
+    EXPECT_EQ(apply("n + m"), "3 + 4");
+}
+
+TEST_F(Substitution, UnchangedTextIsReturnedItself)
+{
+    bind("n", "3");
+    bind("", "x");
+    source = "nx + \"n\" // n";
+    EXPECT_EQ(substituteText(source.c_str(), bindings()), source.c_str());
+    source = "anything at all";
+    EXPECT_EQ(substituteText(source.c_str(), nullptr), source.c_str());
+    EXPECT_EQ(errorCount, 0u);
+}
+
+TEST_F(Substitution, ChangedTextIsInterned)
+{
+    bind("n", "3");
+    source = "n > 0";
+    const char *result = substituteText(source.c_str(), bindings());
+    ASSERT_NE(result, nullptr);
+    EXPECT_NE(result, source.c_str());
+    EXPECT_STREQ(result, "3 > 0");
+    EXPECT_EQ(result, findInterned("3 > 0", 5));
+    // The same outcome twice is the same pooled text.
+    std::string again = "n > 0";
+    EXPECT_EQ(substituteText(again.c_str(), bindings()), result);
+}
+
+TEST_F(Substitution, GrowsPastTheFirstBlock)
+{
+    std::string big(3000, 'v');
+    bind("n", big.c_str());
+    EXPECT_EQ(apply("n, n"), big + ", " + big);
+    // Many small replacements that together outgrow the first block.
+    cells.clear();
+    bind("n", "12");
+    std::string many;
+    std::string expected;
+    for (int i = 0; i < 1500; ++i) {
+        many += "n ";
+        expected += "12 ";
+    }
+    EXPECT_EQ(apply(many), expected);
+}
+
+} // namespace
