@@ -53,6 +53,32 @@ def tsf_owner(line):
     return None
 
 
+PAIR_NUMBER = re.compile(r"(\d\d+)\.tsf$")
+ADD_SOURCE = re.compile(rb"_ZEP_FileIdList\[0x([0-9a-f]+)\] = _zep_add_source_file\(0x([0-9a-f]+), 0x([0-9a-f]+)\);")
+CLASS_SUM = re.compile(rb"@CSU@ \n0x([0-9a-f]+) 0x([0-9a-f]+)\n")
+
+
+def check_generated(directory, pairs, errors):
+    for path in sorted(directory.glob("*.cc")):
+        data = path.read_bytes()
+
+        def source(match):
+            index, a, b = (int(group, 16) for group in match.groups())
+            if pairs.get(index + 1) != (a, b):
+                errors.append(f"{path.name}: file {index + 1} has the pair {a:x} {b:x}, checksum gives {pairs.get(index + 1)}")
+            return b"_ZEP_FileIdList[0x%x] = _zep_add_source_file(@CHECKSUM@);" % index
+        path.write_bytes(ADD_SOURCE.sub(source, data))
+    for path in sorted(directory.glob("*.oti")):
+        data = path.read_bytes()
+
+        def class_sum(match):
+            pair = tuple(int(group, 16) for group in match.groups())
+            if pair not in pairs.values():
+                errors.append(f"{path.name}: class checksum {pair} is no file's")
+            return b"@CSU@ \n@CHECKSUM@\n"
+        path.write_bytes(CLASS_SUM.sub(class_sum, data))
+
+
 def check_pair(tsf_path, ots_path, errors):
     tsf, ots = lines_of(tsf_path), lines_of(ots_path)
     header_length = 9 if len(tsf) > 1 and tsf[1].startswith(b"SO ") else 7
@@ -94,17 +120,23 @@ def check_pair(tsf_path, ots_path, errors):
 
     tsf_path.write_bytes(b"".join(tsf[:-2] + [b"ID @CHECKSUM@\n", b"ED\n"]))
     ots_path.write_bytes(b"".join(ots[:3] + [b"DP @DATE@\n"] + ots_body + [b"\n", b"CK @CHECKSUM@\n"]))
+    return want
 
 
 def main():
     directory = Path(sys.argv[1])
     errors = []
+    pairs = {}
     for tsf_path in sorted(directory.glob("*.tsf")):
         ots_path = tsf_path.with_suffix(".ots")
         if not ots_path.exists():
             errors.append(f"{tsf_path.name}: no {ots_path.name}")
             continue
-        check_pair(tsf_path, ots_path, errors)
+        pair = check_pair(tsf_path, ots_path, errors)
+        number = PAIR_NUMBER.search(tsf_path.name)
+        if number:
+            pairs[int(number.group(1))] = pair
+    check_generated(directory, pairs, errors)
     for error in errors:
         print("FAIL:", error)
     return 1 if errors else 0

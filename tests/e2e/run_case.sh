@@ -14,6 +14,8 @@
 #              besides the inputs, byte for byte; no other file may appear.
 #              Record files are checked by checksum.py first, which puts
 #              @CHECKSUM@ and @DATE@ in place of what varies.
+#   ignore     optional: glob patterns, one per line, of created files that
+#              this case does not compare (record files, say)
 # @SCRATCH@ and @PREFIX@ in args, env and stderr stand for the scratch
 # directory and the install prefix.
 set -uo pipefail
@@ -62,9 +64,20 @@ cmp -s "$scratch.want" "$scratch.stderr" || { fail "standard error differs"; dif
 
 python3 "$(dirname "$0")/checksum.py" "$scratch" || failed=1
 made=$(find "$scratch" -type f | sort | comm -13 "$scratch.inputs" -)
+ignored() {
+  [ -f "$case_dir/ignore" ] || return 1
+  local pattern
+  while IFS= read -r pattern; do
+    # shellcheck disable=SC2053
+    [ -n "$pattern" ] && [[ $1 == $pattern ]] && return 0
+  done < "$case_dir/ignore"
+  return 1
+}
 for file in $made; do
   name=${file#"$scratch"/}
-  if [ ! -f "$case_dir/expected/$name" ]; then
+  if ignored "$name"; then
+    continue
+  elif [ ! -f "$case_dir/expected/$name" ]; then
     fail "unexpected file $name"
   elif ! expand "$case_dir/expected/$name" | cmp -s - "$file"; then
     fail "file $name differs"; expand "$case_dir/expected/$name" | diff - "$file" | head -40
