@@ -14,6 +14,11 @@
 
 static const char *const RIGHTS_NOTICE = "2026 The zepprepro developers";
 
+// The tool title (TOOL_TITLE) reaches translate() only through a pointer, in
+// the banner and in the summary; this entry lets lupdate extract it.
+//: The product name; normally kept as it is
+[[maybe_unused]] static const char *const TOOL_TITLE_SOURCE = QT_TRANSLATE_NOOP("VELDIdent", "V++ Oved Izodazir");
+
 // Only this program's own texts may reach standard error: the toolkit's
 // warnings (a non-UTF-8 locale, say) are dropped.
 static void dropToolkitMessage(QtMsgType, const QMessageLogContext &, const QString &)

@@ -5,6 +5,7 @@
     <name>VELDIdent</name>
     <message>
         <source>V++ Oved Izodazir</source>
+        <extracomment>The product name; normally kept as it is</extracomment>
         <translation>V++ Oved Izodazir</translation>
     </message>
     <message>
