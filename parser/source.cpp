@@ -87,13 +87,20 @@ int openSource(ParseState *state, OpenSource *source)
     }
     source->previousFileNo = currentFileNo;
     currentFileNo = ++context->fileCount;
-    FileEntry *entries = addFileEntry(context->fileEntries, currentFileNo, state->directory, state->fileName,
-                                      fileModificationTime(source->file));
-    int read = entries != nullptr ? openScanStream(&state->stream, source->file, state->stream.displayPath) : -1;
-    if (read != 0) {
+    // The file is read before its FileEntry is linked, so that a file that
+    // cannot be read leaves no entry behind.
+    int read = openScanStream(&state->stream, source->file, state->stream.displayPath);
+    FileEntry *entries = nullptr;
+    if (read == 0) {
+        entries = addFileEntry(context->fileEntries, currentFileNo, state->directory, state->fileName,
+                               fileModificationTime(source->file));
+        if (entries == nullptr)
+            closeScanStream(&state->stream);
+    }
+    if (entries == nullptr) {
         currentFileNo = source->previousFileNo;
         fclose(source->file);
-        report(entries != nullptr && read == STREAM_READ_FAILED ? 42 : 47, nullptr, 0, name);
+        report(read == STREAM_READ_FAILED ? 42 : 47, nullptr, 0, name);
         return -1;
     }
     context->fileEntries = entries;

@@ -1,0 +1,371 @@
+// Run-time library of the host target package: every call of a generated
+// harness becomes one line of the trace file (../TRACE.md), and the run's
+// counts become the summary and the exit status.
+#include "lib/TP.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum class Kind { Class, Suite, Case, Proc };
+
+const char *const kindWords[] = {"CLASS", "SUITE", "CASE", "PROC"};
+
+struct OpenComponent {
+    Kind kind;
+    _zep_Id id;
+    bool failed;
+    std::string name;
+};
+
+struct Run {
+    FILE *trace = nullptr;
+    std::string tracePath;
+    bool traceOpened = false;
+    bool started = false;
+    bool ended = false;
+    bool writeFailed = false;
+    _zep_Int sourceFiles = 0;
+    unsigned long cases = 0, casesFailed = 0, checks = 0, checksFailed = 0, unexpected = 0;
+    std::vector<OpenComponent> open;
+    std::vector<std::string> failedCases;
+    std::string blockName;  // set just before a TEST CASE is entered
+};
+
+// Never destroyed: instrumented code may still run in the destructors of
+// the application's static objects after main has returned.
+Run &run()
+{
+    static Run *state = new Run;
+    return *state;
+}
+
+// One trace line. Each line is flushed: a harness that crashes still leaves
+// the events up to the crash, which is what the tester needs to see.
+void traceLine(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void traceLine(const char *format, ...)
+{
+    Run &r = run();
+    if (!r.trace)
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    int written = std::vfprintf(r.trace, format, arguments);
+    va_end(arguments);
+    if (written < 0 || std::fputc('\n', r.trace) == EOF || std::fflush(r.trace) == EOF) {
+        if (!r.writeFailed)
+            std::fprintf(stderr, "zeptp: cannot write the trace file `%s': %s\n", r.tracePath.c_str(),
+                         std::strerror(errno));
+        r.writeFailed = true;
+    }
+}
+
+std::string quoted(const char *text)
+{
+    std::string out = "\"";
+    for (const char *c = text ? text : ""; *c; c++) {
+        switch (*c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default: out += *c;
+        }
+    }
+    return out + "\"";
+}
+
+unsigned long fileIndex(_zep_Int file)
+{
+    return static_cast<unsigned long>(static_cast<unsigned int>(file));
+}
+
+std::string hexName(_zep_Id id)
+{
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "0x%lx", id);
+    return digits;
+}
+
+void enter(Kind kind, _zep_Id id, _zep_Int file, _zep_Id runner, _zep_Int runnerFile)
+{
+    Run &r = run();
+    traceLine("ENTER %s %lx %lx %lx %lx", kindWords[static_cast<int>(kind)], id, fileIndex(file), runner,
+              fileIndex(runnerFile));
+    OpenComponent component{kind, id, false, std::string()};
+    if (kind == Kind::Case) {
+        r.cases++;
+        component.name = r.blockName.empty() ? hexName(id) : r.blockName;
+        r.blockName.clear();
+    }
+    r.open.push_back(component);
+}
+
+void judgeCase(const OpenComponent &testCase)
+{
+    Run &r = run();
+    if (!testCase.failed)
+        return;
+    r.casesFailed++;
+    r.failedCases.push_back(testCase.name);
+}
+
+// The innermost open component of that kind ends, with whatever was opened
+// inside it and not closed (the nesting of a generated harness is proper,
+// so normally that is nothing).
+void leave(Kind kind)
+{
+    Run &r = run();
+    traceLine("LEAVE %s", kindWords[static_cast<int>(kind)]);
+    for (size_t at = r.open.size(); at-- > 0;) {
+        if (r.open[at].kind != kind)
+            continue;
+        if (kind == Kind::Case)
+            judgeCase(r.open[at]);
+        r.open.resize(at);
+        return;
+    }
+}
+
+OpenComponent *innermostCase()
+{
+    Run &r = run();
+    for (size_t at = r.open.size(); at-- > 0;)
+        if (r.open[at].kind == Kind::Case)
+            return &r.open[at];
+    return nullptr;
+}
+
+void verdict(const char *kind, bool passed, _zep_Id id, _zep_Int file)
+{
+    Run &r = run();
+    traceLine("CHECK %s %s %lx %lx", kind, passed ? "PASS" : "FAIL", id, fileIndex(file));
+    r.checks++;
+    if (passed)
+        return;
+    r.checksFailed++;
+    if (OpenComponent *testCase = innermostCase())
+        testCase->failed = true;
+}
+
+bool runFailed()
+{
+    const Run &r = run();
+    return r.casesFailed || r.checksFailed || r.unexpected;
+}
+
+void printSummary()
+{
+    Run &r = run();
+    if (r.traceOpened)
+        std::fprintf(stderr, "zeptp: test run summary (trace %s)\n", r.tracePath.c_str());
+    else
+        std::fprintf(stderr, "zeptp: test run summary (no trace written)\n");
+    std::fprintf(stderr, "   test cases: %lu run, %lu passed, %lu failed\n", r.cases, r.cases - r.casesFailed,
+                 r.casesFailed);
+    std::fprintf(stderr, "   checks:     %lu run, %lu passed, %lu failed\n", r.checks, r.checks - r.checksFailed,
+                 r.checksFailed);
+    if (r.unexpected)
+        std::fprintf(stderr, "   unexpected exceptions: %lu\n", r.unexpected);
+    if (!r.failedCases.empty()) {
+        // One screen: a long list of failures belongs to zepreport.
+        const size_t shown = 8;
+        std::string names;
+        for (size_t at = 0; at < r.failedCases.size() && at < shown; at++)
+            names += (at ? ", " : "") + r.failedCases[at];
+        if (r.failedCases.size() > shown)
+            names += " and " + std::to_string(r.failedCases.size() - shown) + " more";
+        std::fprintf(stderr, "   failed test cases: %s\n", names.c_str());
+    }
+    std::fprintf(stderr, "zeptp: %s\n", runFailed() ? "FAILED" : "PASSED");
+}
+
+void printText(const char *expression, const char *value)
+{
+    traceLine("VALUE %s %s", quoted(expression).c_str(), quoted(value).c_str());
+}
+
+} // namespace
+
+extern "C" {
+
+void _zep_init(const _zep_Car *traceFile, _zep_Id elementBase, _zep_Id messageBase, _zep_Id textBase)
+{
+    Run &r = run();
+    if (r.started)
+        return;
+    r.started = true;
+    r.tracePath = traceFile ? traceFile : "";
+    r.trace = std::fopen(r.tracePath.c_str(), "w");
+    if (!r.trace) {
+        std::fprintf(stderr, "zeptp: cannot create the trace file `%s': %s\n", r.tracePath.c_str(),
+                     std::strerror(errno));
+        return;
+    }
+    r.traceOpened = true;
+    traceLine("ZEPTRACE 1");
+    traceLine("INIT %lx %lx %lx", elementBase, messageBase, textBase);
+}
+
+_zep_Int _zep_add_source_file(_zep_Ulong checksumA, _zep_Ulong checksumB)
+{
+    Run &r = run();
+    traceLine("FILE %lx %lx %lx", fileIndex(r.sourceFiles), checksumA, checksumB);
+    return r.sourceFiles++;
+}
+
+void _zep_term(void)
+{
+    Run &r = run();
+    if (r.ended)
+        return;
+    r.ended = true;
+    // A test case left open (the harness ran into _zep_term from inside
+    // one) is judged by what it did so far.
+    for (const OpenComponent &open : r.open)
+        if (open.kind == Kind::Case)
+            judgeCase(open);
+    r.open.clear();
+    traceLine("END %lu %lu %lu %lu", r.cases, r.casesFailed, r.checks, r.checksFailed);
+    if (r.trace && std::fclose(r.trace) == EOF && !r.writeFailed)
+        std::fprintf(stderr, "zeptp: cannot write the trace file `%s': %s\n", r.tracePath.c_str(),
+                     std::strerror(errno));
+    r.trace = nullptr;
+    printSummary();
+}
+
+_zep_Int _zep_exit_status(void)
+{
+    _zep_term();
+    return runFailed() ? 1 : 0;
+}
+
+void _zep_enter_test_class(_zep_Id id, _zep_Int file, _zep_Id runner, _zep_Int runnerFile)
+{
+    enter(Kind::Class, id, file, runner, runnerFile);
+}
+
+void _zep_exit_test_class(_zep_Int, _zep_Int) { leave(Kind::Class); }
+
+void _zep_enter_test_suite(_zep_Id id, _zep_Int file, _zep_Id runner, _zep_Int runnerFile)
+{
+    enter(Kind::Suite, id, file, runner, runnerFile);
+}
+
+void _zep_exit_test_suite(_zep_Int, _zep_Int) { leave(Kind::Suite); }
+
+void _zep_enter_test_case(_zep_Id id, _zep_Int file, _zep_Id runner, _zep_Int runnerFile)
+{
+    enter(Kind::Case, id, file, runner, runnerFile);
+}
+
+void _zep_exit_test_case(_zep_Int, _zep_Int) { leave(Kind::Case); }
+
+void _zep_enter_proc(_zep_Id id, _zep_Int file, _zep_Id caller, _zep_Int callerFile)
+{
+    enter(Kind::Proc, id, file, caller, callerFile);
+}
+
+void _zep_exit_proc(_zep_Int) { leave(Kind::Proc); }
+
+void _zep_check(_zep_Verdict passed, _zep_Id id, _zep_Int file) { verdict("EXPRESSION", passed, id, file); }
+
+void _zep_check_property(_zep_Verdict passed, _zep_Id id, _zep_Int file) { verdict("PROPERTY", passed, id, file); }
+
+void _zep_check_prepos(_zep_Verdict passed, _zep_Id id, _zep_Int file) { verdict("CONDITION", passed, id, file); }
+
+void _zep_check_exception(_zep_Verdict passed, _zep_Id id, _zep_Int file)
+{
+    verdict("EXCEPTION", passed, id, file);
+}
+
+void _zep_check_method(_zep_Verdict passed, _zep_Id id, _zep_Int file) { verdict("METHOD", passed, id, file); }
+
+void _zep_check_stub(_zep_Verdict passed, _zep_Id id, _zep_Int file) { verdict("STUB", passed, id, file); }
+
+void _zep_enter_error(_zep_Id onError, _zep_Int file) { traceLine("ERROR %lx %lx", onError, fileIndex(file)); }
+
+void _zep_exit_error(_zep_Id component) { traceLine("RECOVER %lx", component); }
+
+void _zep_unexpected_exception(_zep_Id component, _zep_Int file)
+{
+    Run &r = run();
+    traceLine("UNEXPECTED %lx %lx", component, fileIndex(file));
+    r.unexpected++;
+    for (OpenComponent &open : r.open)
+        if (open.kind == Kind::Case && open.id == component)
+            open.failed = true;
+}
+
+void _zep_print_start(_zep_Id id, _zep_Int file) { traceLine("PRINT %lx %lx", id, fileIndex(file)); }
+
+void _zep_print_value(const _zep_Car *expression, const _zep_Car *value) { printText(expression, value); }
+
+void _zep_print_end(void) { traceLine("PRINTED"); }
+
+void _zep_comment(_zep_Id id, _zep_Int file) { traceLine("COMMENT %lx %lx", id, fileIndex(file)); }
+
+void _zep_enter_stub(_zep_Id id, _zep_Int file, _zep_Id, _zep_Int) { traceLine("STUB %lx %lx", id, fileIndex(file)); }
+
+void _zep_exit_stub(_zep_Int file) { traceLine("RETURN %lx", fileIndex(file)); }
+
+void _zep_obstools_dump(void)
+{
+    // Lines are flushed as they are written; nothing else is observed here.
+}
+
+void _zep_set_block_name(const _zep_Car *name) { run().blockName = name ? name : ""; }
+
+void _zep_print_signed(const _zep_Car *expression, long long value)
+{
+    printText(expression, std::to_string(value).c_str());
+}
+
+void _zep_print_unsigned(const _zep_Car *expression, unsigned long long value)
+{
+    printText(expression, std::to_string(value).c_str());
+}
+
+// The shortest text that reads back as the same value, so that 0.1 prints
+// as 0.1 and not as 0.10000000000000001; a float keeps its own precision.
+void _zep_print_floating(const _zep_Car *expression, double value)
+{
+    char digits[64];
+    std::to_chars_result result = std::to_chars(digits, digits + sizeof digits - 1, value);
+    *result.ptr = '\0';
+    printText(expression, digits);
+}
+
+void _zep_print_float(const _zep_Car *expression, float value)
+{
+    char digits[64];
+    std::to_chars_result result = std::to_chars(digits, digits + sizeof digits - 1, value);
+    *result.ptr = '\0';
+    printText(expression, digits);
+}
+
+void _zep_print_character(const _zep_Car *expression, int value)
+{
+    char text[2] = {static_cast<char>(value), '\0'};
+    printText(expression, text);
+}
+
+void _zep_print_pointer(const _zep_Car *expression, const void *value)
+{
+    char text[32];
+    if (value)
+        std::snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(value)));
+    else
+        std::snprintf(text, sizeof text, "(null)");
+    printText(expression, text);
+}
+
+} // extern "C"

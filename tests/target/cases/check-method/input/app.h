@@ -1,0 +1,4 @@
+struct Counter {
+    int count = 0;
+    void bump();
+};

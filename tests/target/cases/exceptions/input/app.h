@@ -1,0 +1,1 @@
+int risky(int n);

@@ -1,0 +1,3 @@
+#include "app.h"
+
+int add(int a, int b) { return a + b; }

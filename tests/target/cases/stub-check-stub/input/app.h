@@ -1,0 +1,2 @@
+int lookup(int key);
+int twiceLookup(int key);

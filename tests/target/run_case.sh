@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Translates, builds and runs one harness against an installed prefix.
+#
+#   run_case.sh PREFIX CASEDIR
+#
+# A case directory holds:
+#   input/    a.otd (the script) and any application sources (*.cc, *.h);
+#             without a.otd the sources are the whole program, which calls
+#             the run-time library as instrumented code would
+#   options   optional words, one per line: NODLINE (translate with
+#             -NODLINE), KRNTGT (let the harness include TP.h by its full
+#             path instead of compiling with -I), NOEXCEPTIONS (compile
+#             without exception support)
+#   trace     the trace the run must write to run.tdf; "@CK:name@" stands
+#             for the checksum pair of the CK record of record file name;
+#             without it the run must not write run.tdf
+#   stderr    what the harness must print on standard error
+#   status    the harness's exit status
+# The harness must compile without a single warning, and each of its back
+# #line directives must name the line that follows it.
+set -uo pipefail
+
+prefix=$(cd "$1" && pwd)
+case_dir=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+option() { [ -f "$case_dir/options" ] && grep -qx "$1" "$case_dir/options"; }
+
+cp -R "$case_dir/input/." "$scratch/"
+
+variables=("PATH=$PATH" "LANG=C" "PROBAXDIR=$prefix")
+translate=(a.otd -G C++ -O harness.cc -OTI harness.oti -TDF run.tdf)
+compile=(-std=c++17 -Wall -Wextra -Wno-unknown-pragmas)
+option NODLINE && translate+=(-NODLINE)
+option NOEXCEPTIONS && compile+=(-fno-exceptions)
+if option KRNTGT; then
+  variables+=("KRNTGT=$prefix/target/host")
+else
+  compile+=("-I$prefix/target/host")
+fi
+
+sources=()
+if [ -f "$scratch/a.otd" ]; then
+  (cd "$scratch" && env -i "${variables[@]}" "$prefix/bin/zepprepro" "${translate[@]}" \
+     </dev/null >translate.out 2>&1) || { fail "translation failed"; cat "$scratch/translate.out"; exit 1; }
+  sources+=(harness.cc)
+fi
+for source in "$scratch"/*.cc; do
+  [ -f "$source" ] && [ "$(basename "$source")" != harness.cc ] && sources+=("$(basename "$source")")
+done
+(cd "$scratch" && g++ "${compile[@]}" "${sources[@]}" "$prefix/target/host/lib/libzeptp.a" -o harness \
+   >compile.out 2>&1) || { fail "the harness does not compile"; head -40 "$scratch/compile.out"; exit 1; }
+[ -s "$scratch/compile.out" ] && { fail "the harness compiles with warnings"; head -40 "$scratch/compile.out"; }
+
+if [ -f "$scratch/harness.cc" ]; then
+  python3 "$here/check_line_directives.py" "$scratch/harness.cc" || failed=1
+fi
+
+(cd "$scratch" && ./harness </dev/null >run.out 2>run.err)
+status=$?
+[ "$status" = "$(cat "$case_dir/status")" ] || fail "exit status $status, expected $(cat "$case_dir/status")"
+[ -s "$scratch/run.out" ] && fail "the harness wrote to standard output"
+cmp -s "$case_dir/stderr" "$scratch/run.err" || { fail "standard error differs"; diff "$case_dir/stderr" "$scratch/run.err"; }
+
+# The FILE lines repeat the checksum pair that the record files end with.
+checksum() {
+  local pair
+  pair=$(sed -n 's/^CK \([0-9a-f]*\)h \([0-9a-f]*\)h$/\1 \2/p' "$scratch/$1")
+  [ -n "$pair" ] || { echo "no CK record in $1" >&2; pair="(no CK record in $1)"; }
+  printf '%s' "$pair"
+}
+if [ ! -f "$case_dir/trace" ]; then
+  [ -e "$scratch/run.tdf" ] && fail "a trace file was written"
+  exit $failed
+fi
+expected=$(cat "$case_dir/trace")
+while [[ $expected =~ @CK:([^@]*)@ ]]; do
+  expected=${expected//"${BASH_REMATCH[0]}"/$(checksum "${BASH_REMATCH[1]}")}
+done
+printf '%s\n' "$expected" > "$scratch/trace.want"
+if [ ! -f "$scratch/run.tdf" ]; then
+  fail "no trace file"
+elif ! cmp -s "$scratch/trace.want" "$scratch/run.tdf"; then
+  fail "trace differs"; diff "$scratch/trace.want" "$scratch/run.tdf"
+fi
+exit $failed
