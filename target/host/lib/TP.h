@@ -54,6 +54,9 @@ typedef _Bool _zep_Verdict;
 /* Every TEST CASE and PROC block carries a begin and an end label; only the
    end label is ever jumped to, and only by ON ERROR EXIT or BYPASS. */
 #pragma GCC diagnostic ignored "-Wunused-label"
+/* _ZEP_DumpAuthorization is declared by every run method but only used
+   when the run reaches a TEST CASE, PROLOGUE or EPILOGUE. */
+#pragma GCC diagnostic ignored "-Wunused-variable"
 #ifdef __clang__
 /* argc and argv are kept by the harness class for native code to use. */
 #pragma clang diagnostic ignored "-Wunused-private-field"
