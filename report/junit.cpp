@@ -1,0 +1,138 @@
+#include "report/junit.h"
+#include "report/text.h"
+
+#include <vector>
+
+namespace zepreport {
+
+namespace {
+
+std::string attribute(const char *name, const std::string &value)
+{
+    return std::string(" ") + name + "=\"" + xmlEscape(value, true) + "\"";
+}
+
+std::string attribute(const char *name, uint64_t value)
+{
+    return attribute(name, std::to_string(value));
+}
+
+struct TestCase {
+    const Item *item = nullptr;
+    std::string name, className;
+    std::vector<std::string> failures;  // ready-made <failure> elements
+    std::string output;                 // printed values
+};
+
+// What inside a test case says about it: its failed checks (PROC calls and
+// stub calls included), an unexpected exception caught by its own handler,
+// and the values it printed.
+void collectFailures(const Item &item, TestCase &testCase)
+{
+    for (const auto &child : item.children) {
+        const Item &inner = *child;
+        if (inner.type == ItemType::Check && !inner.passed)
+            testCase.failures.push_back("<failure" +
+                                        attribute("message", inner.records->where(*inner.element) + ": " +
+                                                                 oneLine(inner.element->text)) +
+                                        attribute("type", RecordSet::kindName(*inner.element)) + "/>");
+        if (inner.type == ItemType::Unexpected && inner.element == testCase.item->element)
+            testCase.failures.push_back(
+                "<failure" +
+                attribute("message", testCase.item->records->where(*testCase.item->element) + ": unexpected exception") +
+                attribute("type", "UNEXPECTED EXCEPTION") + "/>");
+        if (inner.type == ItemType::Print)
+            for (const auto &[expression, value] : inner.values)
+                testCase.output += inner.records->where(*inner.element) + ": " + oneLine(expression) + " = " +
+                                   visible(value) + "\n";
+        collectFailures(inner, testCase);
+    }
+}
+
+void collectCases(const Item &item, const std::string &path, std::vector<TestCase> &cases)
+{
+    if (item.type != ItemType::Component)
+        return;
+    std::string name = path.empty() ? item.element->text : path + "." + item.element->text;
+    if (item.component == ComponentKind::Case) {
+        TestCase testCase;
+        testCase.item = &item;
+        testCase.name = oneLine(name);
+        testCase.className = oneLine(path.empty() ? name : path);
+        collectFailures(item, testCase);
+        cases.push_back(std::move(testCase));
+        return;
+    }
+    // Components inside PROCs are not possible; PROCs stay out of the names.
+    for (const auto &child : item.children)
+        collectCases(*child, item.component == ComponentKind::Proc ? path : name, cases);
+}
+
+void writeCase(std::string &out, const TestCase &testCase)
+{
+    out += "    <testcase" + attribute("name", testCase.name) + attribute("classname", testCase.className);
+    bool unfinished = !testCase.item->finished;
+    if (testCase.failures.empty() && !unfinished && testCase.output.empty()) {
+        out += "/>\n";
+        return;
+    }
+    out += ">\n";
+    for (const std::string &failure : testCase.failures)
+        out += "      " + failure + "\n";
+    if (unfinished)
+        out += "      <error" + attribute("message", "the run ended before the test case finished") +
+               attribute("type", "NOT FINISHED") + "/>\n";
+    if (!testCase.output.empty())
+        out += "      <system-out>" + xmlEscape(testCase.output, false) + "</system-out>\n";
+    out += "    </testcase>\n";
+}
+
+} // namespace
+
+std::string formatJUnit(const Run &run)
+{
+    struct Suite {
+        std::string name;
+        std::vector<TestCase> cases;
+        uint64_t failures = 0, errors = 0;
+    };
+    std::vector<Suite> suites;
+    uint64_t tests = 0, failures = 0, errors = 0;
+    for (const auto &child : run.root.children) {
+        if (child->type != ItemType::Component)
+            continue;
+        Suite suite;
+        suite.name = oneLine(child->element->text);
+        collectCases(*child, "", suite.cases);
+        for (const TestCase &testCase : suite.cases) {
+            if (!testCase.item->finished)
+                suite.errors++;
+            else if (testCase.item->failed)
+                suite.failures++;
+        }
+        tests += suite.cases.size();
+        failures += suite.failures;
+        errors += suite.errors;
+        suites.push_back(std::move(suite));
+    }
+
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    out += "<testsuites" + attribute("name", run.trace->path) + attribute("tests", tests) +
+           attribute("failures", failures) + attribute("errors", errors) + ">\n";
+    for (const Suite &suite : suites) {
+        out += "  <testsuite" + attribute("name", suite.name) + attribute("tests", suite.cases.size()) +
+               attribute("failures", suite.failures) + attribute("errors", suite.errors);
+        if (suite.cases.empty()) {
+            out += "/>\n";
+            continue;
+        }
+        out += ">\n";
+        for (const TestCase &testCase : suite.cases)
+            writeCase(out, testCase);
+        out += "  </testsuite>\n";
+    }
+    out += "</testsuites>\n";
+    return out;
+}
+
+} // namespace zepreport

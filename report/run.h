@@ -1,0 +1,64 @@
+// The run model: the events of a trace put together with the records of
+// the elements they name, as a tree of the components as they were run.
+#pragma once
+
+#include "report/records.h"
+#include "report/trace.h"
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zepreport {
+
+enum class ItemType { Component, Check, Print, Comment, ErrorHandling, Recover, Unexpected, StubCall };
+
+struct Item {
+    ItemType type = ItemType::Component;
+    uint64_t traceLine = 0;
+    const RecordSet *records = nullptr;
+    // The element named by the event; none for the run itself, the default
+    // ON ERROR and a RECOVER whose component has no record.
+    const Element *element = nullptr;
+    ComponentKind component = ComponentKind::Run;  // Component
+    CheckKind check = CheckKind::Expression;       // Check
+    bool passed = false;                           // Check
+    bool failed = false;                           // Component
+    // Component: its LEAVE came; StubCall: its RETURN came; Print: its PRINTED came.
+    bool finished = false;
+    uint64_t recovered = 0;                                    // Recover: the component's id
+    std::vector<std::pair<std::string, std::string>> values;  // Print: expression and value
+    std::vector<std::unique_ptr<Item>> children;
+    Item *parent = nullptr;
+};
+
+struct Counts {
+    uint64_t cases = 0, casesPassed = 0, casesFailed = 0, casesUnfinished = 0;
+    uint64_t checks = 0, checksPassed = 0, checksFailed = 0;
+    uint64_t unexpected = 0;
+    uint64_t unfinished = 0;  // components of any kind without their LEAVE
+};
+
+struct Run {
+    const Trace *trace = nullptr;
+    const std::vector<RecordSet> *records = nullptr;
+    Item root;  // ComponentKind::Run: what the top-level RUN ran
+    Counts counts;
+
+    // Every test case and check passed, nothing was unexpected and the run
+    // came to its END.
+    bool passed() const;
+    // The END line disagrees with what the events say.
+    bool countsDiffer() const;
+};
+
+// Builds the run from the trace and the record sets of its FILE lines
+// (records[i] for index i). Fails with "trace:line: reason" when an event
+// names an element the records do not have, or the events do not nest.
+bool buildRun(const Trace &trace, const std::vector<RecordSet> &records, Run &run, std::string &error);
+
+// Name and place of a component item: "TEST CASE Up (lift.otd:23)".
+std::string componentTitle(const Item &item);
+
+} // namespace zepreport

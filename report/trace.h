@@ -1,0 +1,59 @@
+// The trace file of a test run (target/host/TRACE.md): read into a list of
+// events, each checked field by field. What the events mean together (which
+// component is open, which element an id names) is left to the run model.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zepreport {
+
+enum class EventType { Enter, Leave, Check, Error, Recover, Unexpected, Print, Value, Printed, Comment, Stub, Return };
+enum class ComponentKind { Run, Class, Suite, Case, Proc };
+enum class CheckKind { Expression, Property, Condition, Exception, Method, Stub };
+
+struct Event {
+    EventType type = EventType::Enter;
+    uint64_t line = 0;  // line number in the trace file
+    ComponentKind component = ComponentKind::Run;  // ENTER, LEAVE
+    CheckKind check = CheckKind::Expression;       // CHECK
+    bool passed = false;                           // CHECK
+    uint64_t id = 0;    // the element of ENTER, CHECK, ERROR, RECOVER, UNEXPECTED, PRINT, COMMENT, STUB
+    uint64_t file = 0;  // its file index (RETURN: the stub's file)
+    uint64_t runner = 0, runnerFile = 0;  // ENTER
+    std::string expression, value;        // VALUE
+};
+
+// A FILE line: the checksum pair of one source file's record files.
+struct SourceFile {
+    uint32_t checksumA = 0, checksumB = 0;
+    uint64_t line = 0;
+};
+
+struct EndCounts {
+    uint64_t cases = 0, casesFailed = 0, checks = 0, checksFailed = 0;
+};
+
+struct Trace {
+    std::string path;
+    std::vector<SourceFile> files;  // by index
+    std::vector<Event> events;
+    bool ended = false;  // an END line was read
+    uint64_t endLine = 0;
+    uint64_t lineCount = 0;  // lines in the file
+    EndCounts end;
+};
+
+// Name of a component kind as the scripts write it: "TEST CASE", "PROC"...
+const char *componentName(ComponentKind kind);
+// Name of a check kind as the scripts write it: "CHECK PROPERTY"...
+const char *checkName(CheckKind kind);
+
+// Reads the trace file at path. On failure error holds "path:line: reason"
+// (or "path: reason") and false is returned.
+bool readTrace(const std::string &path, Trace &trace, std::string &error);
+// The same for a trace already in memory; path only names it in messages.
+bool parseTrace(const std::string &text, const std::string &path, Trace &trace, std::string &error);
+
+} // namespace zepreport

@@ -1,0 +1,269 @@
+// The run model and the two report formats, on hand-written traces of the
+// script whose records report_support.h holds.
+#include "report/junit.h"
+#include "report/run.h"
+#include "report/textreport.h"
+#include "report_support.h"
+
+namespace zepreport {
+namespace {
+
+const std::string head = "ZEPTRACE 1\nINIT 0 f4240 1e8480\nFILE 0 1234 5678\n";
+
+// Trace, records and run together, for the lifetime of one test.
+struct Built {
+    Trace trace;
+    std::vector<RecordSet> records;
+    Run run;
+    std::string error;
+    bool ok = false;
+};
+
+std::unique_ptr<Built> build(const std::string &events, const std::string &ots = testing::liftOts)
+{
+    auto built = std::make_unique<Built>();
+    built->records.resize(1);
+    std::string error;
+    EXPECT_TRUE(testing::parseRecords(ots, testing::liftTsf, built->records[0], error)) << error;
+    EXPECT_TRUE(parseTrace(head + events, "run.trace", built->trace, error)) << error;
+    built->ok = buildRun(built->trace, built->records, built->run, built->error);
+    return built;
+}
+
+const std::string fullRun = "ENTER CLASS 2 0 2 0\n"
+                            "ENTER CASE 3 0 3 0\n"
+                            "ENTER PROC 7 0 7 0\n"
+                            "CHECK EXPRESSION PASS 8 0\n"
+                            "LEAVE PROC\n"
+                            "CHECK EXPRESSION FAIL 4 0\n"
+                            "ERROR d 0\n"
+                            "PRINT e 0\n"
+                            "VALUE \"\\\"failed\\\"\" \"failed\"\n"
+                            "PRINTED\n"
+                            "RECOVER 3\n"
+                            "PRINT 5 0\n"
+                            "VALUE \"\\\"x\\\"\" \"x\"\n"
+                            "VALUE \"x\" \"line1\\nline2\"\n"
+                            "PRINTED\n"
+                            "STUB b 0\n"
+                            "RETURN 0\n"
+                            "COMMENT c 0\n"
+                            "CHECK STUB PASS 9 0\n"
+                            "CHECK EXCEPTION FAIL 6 0\n"
+                            "ERROR 0 0\n"
+                            "RECOVER 3\n"
+                            "LEAVE CASE\n"
+                            "ENTER SUITE f 0 f 0\n"
+                            "ENTER CASE 10 0 10 0\n"
+                            "CHECK EXPRESSION PASS 11 0\n"
+                            "LEAVE CASE\n"
+                            "LEAVE SUITE\n"
+                            "LEAVE CLASS\n"
+                            "END 2 1 5 2\n";
+
+TEST(TextReport, ShowsTheTreeWithVerdictsFailuresPrintsAndErrorHandling)
+{
+    auto built = build(fullRun);
+    ASSERT_TRUE(built->ok) << built->error;
+    EXPECT_FALSE(built->run.passed());
+    EXPECT_FALSE(built->run.countsDiffer());
+    EXPECT_EQ(formatTextReport(built->run), "Test run run.trace\n"
+                                            "Source file 0: /src/lift.otd (lift.otd01.ots, lift.otd01.tsf)\n"
+                                            "\n"
+                                            "TEST CLASS Lift (lift.otd:1): FAILED\n"
+                                            "  TEST CASE Up (lift.otd:2): FAILED\n"
+                                            "    PROC move (lift.otd:8): PASSED\n"
+                                            "    lift.otd:3: CHECK failed: (level() == 2)\n"
+                                            "    error handling: ON ERROR (lift.otd:10)\n"
+                                            "      lift.otd:11: PRINT (\"failed\")\n"
+                                            "        \"failed\" = failed\n"
+                                            "    error handling ended: TEST CASE Up (lift.otd:2)\n"
+                                            "    lift.otd:4: PRINT (\"x\", x)\n"
+                                            "      \"x\" = x\n"
+                                            "      x = line1\\nline2\n"
+                                            "    lift.otd:12: STUB open called\n"
+                                            "    lift.otd:7: COMMENT note\n"
+                                            "    lift.otd:6: CHECK STUB passed: open (called)\n"
+                                            "    lift.otd:5: CHECK EXCEPTION failed: std::exception &e (not thrown)\n"
+                                            "    error handling: ON ERROR (DEFAULT)\n"
+                                            "    error handling ended: TEST CASE Up (lift.otd:2)\n"
+                                            "  TEST SUITE Basic (lift.otd:14): PASSED\n"
+                                            "    TEST CASE Down (lift.otd:15): PASSED\n"
+                                            "\n"
+                                            "FAILED: 2 test cases (1 passed, 1 failed), 5 checks (3 passed, 2 failed)\n");
+}
+
+TEST(TextReport, ShowsWhatARunThatDidNotFinishLeftOpen)
+{
+    auto built = build("ENTER CLASS 2 0 2 0\n"
+                       "ENTER CASE 3 0 3 0\n"
+                       "STUB b 0\n"
+                       "PRINT 5 0\n"
+                       "VALUE \"x\" \"1\"\n");
+    ASSERT_TRUE(built->ok) << built->error;
+    EXPECT_FALSE(built->run.passed());
+    EXPECT_EQ(formatTextReport(built->run),
+              "Test run run.trace\n"
+              "Source file 0: /src/lift.otd (lift.otd01.ots, lift.otd01.tsf)\n"
+              "\n"
+              "TEST CLASS Lift (lift.otd:1): NOT FINISHED\n"
+              "  TEST CASE Up (lift.otd:2): NOT FINISHED\n"
+              "    lift.otd:12: STUB open called (did not return)\n"
+              "      lift.otd:4: PRINT (\"x\", x) (did not end)\n"
+              "        x = 1\n"
+              "\n"
+              "The run did not finish: the trace ends after line 8 without END.\n"
+              "FAILED: 1 test case (0 passed, 0 failed, 1 not finished), 0 checks (0 passed, 0 failed)\n");
+}
+
+TEST(TextReport, SaysWhenNothingRanAndWhenTheEndLineCountsOtherwise)
+{
+    auto built = build("END 1 0 0 0\n");
+    ASSERT_TRUE(built->ok) << built->error;
+    EXPECT_TRUE(built->run.countsDiffer());
+    EXPECT_EQ(formatTextReport(built->run),
+              "Test run run.trace\n"
+              "Source file 0: /src/lift.otd (lift.otd01.ots, lift.otd01.tsf)\n"
+              "\n"
+              "No test component was run.\n"
+              "\n"
+              "The END line (run.trace:4) counts 1 test case (0 failed) and 0 checks (0 failed).\n"
+              "PASSED: 0 test cases (0 passed, 0 failed), 0 checks (0 passed, 0 failed)\n");
+}
+
+TEST(Run, PassesWhenEverythingPassedAndTheRunEnded)
+{
+    auto built = build("ENTER SUITE f 0 f 0\nENTER CASE 10 0 10 0\nCHECK EXPRESSION PASS 11 0\nLEAVE CASE\n"
+                       "LEAVE SUITE\nEND 1 0 1 0\n");
+    ASSERT_TRUE(built->ok) << built->error;
+    EXPECT_TRUE(built->run.passed());
+    EXPECT_EQ(countText(built->run.counts), "1 test case (1 passed, 0 failed), 1 check (1 passed, 0 failed)");
+}
+
+// Only the test case an UNEXPECTED names fails; a PROC's handler catching
+// the exception fails the PROC and what encloses it but not the test case.
+TEST(Run, UnexpectedExceptionsFailTheNamedComponent)
+{
+    auto built = build("ENTER CLASS 2 0 2 0\n"
+                       "ENTER CASE 3 0 3 0\n"
+                       "ENTER PROC 7 0 7 0\n"
+                       "UNEXPECTED 7 0\n"
+                       "LEAVE PROC\n"
+                       "LEAVE CASE\n"
+                       "ENTER CASE 10 0 10 0\n"
+                       "UNEXPECTED 10 0\n"
+                       "LEAVE CASE\n"
+                       "LEAVE CLASS\n"
+                       "END 2 1 0 0\n");
+    ASSERT_TRUE(built->ok) << built->error;
+    const Item &lift = *built->run.root.children[0];
+    const Item &up = *lift.children[0], &move = *up.children[0], &down = *lift.children[1];
+    EXPECT_TRUE(lift.failed);
+    EXPECT_FALSE(up.failed);
+    EXPECT_TRUE(move.failed);
+    EXPECT_TRUE(down.failed);
+    EXPECT_FALSE(built->run.countsDiffer());
+    EXPECT_FALSE(built->run.passed());
+    std::string report = formatTextReport(built->run);
+    EXPECT_NE(report.find("      lift.otd:8: unexpected exception in PROC move\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("    lift.otd:15: unexpected exception in TEST CASE Down\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("FAILED: 2 test cases (1 passed, 1 failed), 0 checks (0 passed, 0 failed), "
+                          "2 unexpected exceptions\n"),
+              std::string::npos)
+        << report;
+}
+
+TEST(Run, AFailedCheckInAStubCallFailsTheTestCaseAroundIt)
+{
+    auto built = build("ENTER CASE 3 0 3 0\nSTUB b 0\nCHECK EXPRESSION FAIL 4 0\nRETURN 0\nLEAVE CASE\nEND 1 1 1 1\n");
+    ASSERT_TRUE(built->ok) << built->error;
+    EXPECT_TRUE(built->run.root.children[0]->failed);
+    EXPECT_EQ(built->run.counts.casesFailed, 1u);
+}
+
+TEST(Run, LeaveEndsWhatWasOpenedInsideAndLeftOpen)
+{
+    auto built = build("ENTER CLASS 2 0 2 0\nENTER CASE 3 0 3 0\nSTUB b 0\nLEAVE CLASS\nEND 1 0 0 0\n");
+    ASSERT_TRUE(built->ok) << built->error;
+    const Item &lift = *built->run.root.children[0];
+    EXPECT_TRUE(lift.finished);
+    EXPECT_FALSE(lift.children[0]->finished);
+    EXPECT_EQ(built->run.counts.casesUnfinished, 1u);
+    EXPECT_FALSE(built->run.passed());
+}
+
+std::string refusal(const std::string &events)
+{
+    auto built = build(events);
+    EXPECT_FALSE(built->ok);
+    return built->error;
+}
+
+TEST(Run, RefusesEventsThatDoNotFitTheRecords)
+{
+    EXPECT_EQ(refusal("ENTER CASE 99 0 99 0\n"),
+              "run.trace:4: element 99h is not in the records of source file 0 (lift.otd)");
+    EXPECT_EQ(refusal("ENTER CASE 4 0 4 0\n"), "run.trace:4: element 4h is a CHECK (lift.otd:3), not a TEST CASE");
+    EXPECT_EQ(refusal("CHECK PROPERTY PASS 4 0\n"),
+              "run.trace:4: element 4h is a CHECK (lift.otd:3), not a CHECK PROPERTY element");
+    EXPECT_EQ(refusal("ERROR 3 0\n"), "run.trace:4: element 3h is a TEST CASE (lift.otd:2), not an ON ERROR");
+    EXPECT_EQ(refusal("UNEXPECTED 5 0\n"), "run.trace:4: element 5h is a PRINT (lift.otd:4), not a test component");
+}
+
+TEST(Run, RefusesEventsThatDoNotNest)
+{
+    EXPECT_EQ(refusal("ENTER CLASS 2 0 2 0\nLEAVE SUITE\n"),
+              "run.trace:5: LEAVE TEST SUITE without an open TEST SUITE");
+    EXPECT_EQ(refusal("VALUE \"x\" \"1\"\n"), "run.trace:4: VALUE outside a PRINT");
+    EXPECT_EQ(refusal("PRINTED\n"), "run.trace:4: PRINTED without a PRINT");
+    EXPECT_EQ(refusal("ENTER CASE 3 0 3 0\nRETURN 0\n"), "run.trace:5: RETURN without a STUB call");
+}
+
+TEST(JUnit, WritesOneTestcasePerTestCaseWithItsFailures)
+{
+    auto built = build(fullRun);
+    ASSERT_TRUE(built->ok) << built->error;
+    EXPECT_EQ(formatJUnit(built->run),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<testsuites name=\"run.trace\" tests=\"2\" failures=\"1\" errors=\"0\">\n"
+              "  <testsuite name=\"Lift\" tests=\"2\" failures=\"1\" errors=\"0\">\n"
+              "    <testcase name=\"Lift.Up\" classname=\"Lift\">\n"
+              "      <failure message=\"lift.otd:3: (level() == 2)\" type=\"CHECK\"/>\n"
+              "      <failure message=\"lift.otd:5: std::exception &amp;e\" type=\"CHECK EXCEPTION\"/>\n"
+              "      <system-out>lift.otd:11: &quot;failed&quot; = failed\n"
+              "lift.otd:4: &quot;x&quot; = x\n"
+              "lift.otd:4: x = line1\\nline2\n"
+              "</system-out>\n"
+              "    </testcase>\n"
+              "    <testcase name=\"Lift.Basic.Down\" classname=\"Lift.Basic\"/>\n"
+              "  </testsuite>\n"
+              "</testsuites>\n");
+}
+
+TEST(JUnit, MarksATestCaseThatDidNotFinishAsAnError)
+{
+    auto built = build("ENTER CASE 3 0 3 0\n");
+    ASSERT_TRUE(built->ok) << built->error;
+    EXPECT_EQ(formatJUnit(built->run),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<testsuites name=\"run.trace\" tests=\"1\" failures=\"0\" errors=\"1\">\n"
+              "  <testsuite name=\"Up\" tests=\"1\" failures=\"0\" errors=\"1\">\n"
+              "    <testcase name=\"Up\" classname=\"Up\">\n"
+              "      <error message=\"the run ended before the test case finished\" type=\"NOT FINISHED\"/>\n"
+              "    </testcase>\n"
+              "  </testsuite>\n"
+              "</testsuites>\n");
+}
+
+TEST(JUnit, EscapesNamesAndReplacesBytesThatAreNoUtf8)
+{
+    std::string ots = testing::liftOts;
+    ots.replace(ots.find("\"Up\""), 4, "\"U&p<\\\"\xff>\x01\"");
+    auto built = build("ENTER CASE 3 0 3 0\nLEAVE CASE\nEND 1 0 0 0\n", ots);
+    ASSERT_TRUE(built->ok) << built->error;
+    std::string xml = formatJUnit(built->run);
+    EXPECT_NE(xml.find("<testcase name=\"U&amp;p&lt;\\&quot;\xef\xbf\xbd&gt;\\x01\""), std::string::npos) << xml;
+}
+
+} // namespace
+} // namespace zepreport
