@@ -1,36 +1,46 @@
 #!/usr/bin/env bash
-# Builds and installs the translator, then runs it on the bundled example
-# and shows what it printed and wrote.
+# Builds and installs zepprepro, then builds the bank example (examples/)
+# against the installed CMake package and runs its test. One check of the
+# example fails on purpose, so that the report has a failure to name.
+#
+# ZEP_DEMO_BUILD chooses the build directory (default build-demo/); the
+# installation goes to its prefix/ folder, the example to its example/.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 zep_install_packages
 
-prefix=$zep_root/build/prefix
-zep_build "$zep_root/build" -DZEP_TESTS=OFF
+build=${ZEP_DEMO_BUILD:-$zep_root/build-demo}
+prefix=$build/prefix
+example=$build/example
+
+echo "== Building zepprepro and installing it into $prefix"
+mkdir -p "$build"
+zep_build "$build" -DZEP_TESTS=OFF >"$build/demo-build.log" 2>&1 \
+  || { cat "$build/demo-build.log"; exit 1; }
 rm -rf "$prefix"
-cmake --install "$zep_root/build" --prefix "$prefix" >/dev/null
-export PROBAXDIR=$prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp "$zep_root"/examples/* "$work"/
-cd "$work"
-
-show() {
-  echo "\$ $*"
-  set +e
-  "$@"
-  echo "(exit status $?)"
-  set -e
-  echo
-}
-
-show "$prefix/bin/zepprepro" -G C++ -O harness.cc -OTI harness.oti -TDF run.tdf -BENCH_LOG bench.log bank.otd
-echo "Files written:"
-ls -l
-for f in bench.log *.tsf *.ots harness.cc harness.oti; do
-  [ -f "$f" ] && { echo "--- $f"; cat "$f"; }
-done
 echo
-echo "A rejected command line, with the messages in French:"
-show env LANG=fr_FR.UTF-8 "$prefix/bin/zepprepro" -G JAVA bank.otd
+echo "== Building the bank example with find_package(zepprepro)"
+rm -rf "$example"
+cmake -S "$zep_root/examples" -B "$example" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$example"
+
+echo
+echo "== Running its test: the harness, then zepreport on its trace"
+set +e
+ctest --test-dir "$example" --output-on-failure
+status=$?
+set -e
+
+echo
+if [ $status -eq 0 ]; then
+  echo "The test passed, but one check of examples/bank.otd should have failed." >&2
+  exit 1
+fi
+cat <<EOF
+The test failed, as it should: one check of TEST CASE Overdrawn in
+examples/bank.otd expects the wrong fee, and the report above names it by
+file, line and text. The trace, the record files and the JUnit report are in
+$example/bank_tests.zep/.
+EOF

@@ -1,0 +1,169 @@
+# find_package(zepprepro) for an installed zepprepro.
+#
+# Gives:
+#   zepprepro::tp            the host run-time library (libzeptp.a) with the
+#                            include directory of lib/TP.h
+#   zepprepro::zepprepro     the translator, zepprepro::zepreport the report
+#   ZEPPREPRO_PREFIX         the installation (what PROBAXDIR must name)
+#   ZEPPREPRO_EXECUTABLE, ZEPREPORT_EXECUTABLE, ZEPPREPRO_TARGET_DIR
+#   zepprepro_add_test()     see below
+#
+# Every path is found from this file's own place, lib/cmake/zepprepro under
+# the prefix, so that an installation can be moved.
+
+cmake_policy(PUSH)
+# Functions keep the policies in force where they are defined; DEPFILE
+# needs CMP0116 and the generators of 3.20.
+cmake_policy(VERSION 3.20...3.25)
+
+get_filename_component(ZEPPREPRO_PREFIX "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUTE)
+set(ZEPPREPRO_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepprepro")
+set(ZEPREPORT_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepreport")
+set(ZEPPREPRO_TARGET_DIR "${ZEPPREPRO_PREFIX}/target/host")
+set(_zepprepro_package_dir "${CMAKE_CURRENT_LIST_DIR}")
+
+set(_zepprepro_missing)
+foreach(file "${ZEPPREPRO_EXECUTABLE}" "${ZEPREPORT_EXECUTABLE}"
+    "${ZEPPREPRO_TARGET_DIR}/lib/TP.h" "${ZEPPREPRO_TARGET_DIR}/lib/libzeptp.a"
+    "${ZEPPREPRO_PREFIX}/lib/locale")
+  if(NOT EXISTS "${file}")
+    list(APPEND _zepprepro_missing "${file}")
+  endif()
+endforeach()
+if(_zepprepro_missing)
+  list(JOIN _zepprepro_missing "\n  " _zepprepro_missing)
+  set(zepprepro_FOUND FALSE)
+  set(zepprepro_NOT_FOUND_MESSAGE
+    "the installation in ${ZEPPREPRO_PREFIX} is incomplete; missing:\n  ${_zepprepro_missing}")
+  unset(_zepprepro_missing)
+  cmake_policy(POP)
+  return()
+endif()
+
+# The harness is C++ and links the library, so C++ must be enabled by now.
+get_property(_zepprepro_languages GLOBAL PROPERTY ENABLED_LANGUAGES)
+if(NOT "CXX" IN_LIST _zepprepro_languages)
+  set(zepprepro_FOUND FALSE)
+  set(zepprepro_NOT_FOUND_MESSAGE "enable the CXX language before find_package(zepprepro)")
+  cmake_policy(POP)
+  return()
+endif()
+
+if(NOT TARGET zepprepro::tp)
+  add_library(zepprepro::tp STATIC IMPORTED)
+  set_target_properties(zepprepro::tp PROPERTIES
+    IMPORTED_LOCATION "${ZEPPREPRO_TARGET_DIR}/lib/libzeptp.a"
+    IMPORTED_LINK_INTERFACE_LANGUAGES CXX
+    # The harness includes "lib/TP.h".
+    INTERFACE_INCLUDE_DIRECTORIES "${ZEPPREPRO_TARGET_DIR}"
+    INTERFACE_COMPILE_FEATURES cxx_std_17)
+endif()
+if(NOT TARGET zepprepro::zepprepro)
+  add_executable(zepprepro::zepprepro IMPORTED)
+  set_target_properties(zepprepro::zepprepro PROPERTIES IMPORTED_LOCATION "${ZEPPREPRO_EXECUTABLE}")
+endif()
+if(NOT TARGET zepprepro::zepreport)
+  add_executable(zepprepro::zepreport IMPORTED)
+  set_target_properties(zepprepro::zepreport PROPERTIES IMPORTED_LOCATION "${ZEPREPORT_EXECUTABLE}")
+endif()
+
+# zepprepro_add_test(NAME <name> SCRIPT <file.otd>
+#                    [SCRIPTS <file> ...] [SOURCES <file.cpp> ...]
+#                    [INCLUDE_DIRECTORIES <dir> ...])
+#
+# Translates SCRIPT at build time, builds the harness as the executable
+# <name> from it and SOURCES, and registers the CTest test <name>, which runs
+# the harness and then zepreport on its trace and record files. The test
+# fails when a check fails or the report cannot be made; the report is in
+# the test's output and <name>.junit.xml is written beside the trace.
+#
+# SCRIPTS: contract scripts (.otc) are translated with SCRIPT; OTD scripts
+# (.otd, .stb, .dcl) are only ever read through SCRIPT's INCLUDE lines, so
+# naming them here is optional: every file the translator read is noted in
+# a depfile after each translation and is a dependency from then on.
+#
+# The harness includes the script's C++ headers relative to the directory
+# of SCRIPT, which is an include directory of <name> together with
+# INCLUDE_DIRECTORIES. The translation, trace and reports are in
+# <binary dir>/<name>.zep/, the test's working directory.
+function(zepprepro_add_test)
+  cmake_parse_arguments(PARSE_ARGV 0 ZEP "" "NAME;SCRIPT" "SCRIPTS;SOURCES;INCLUDE_DIRECTORIES")
+  if(ZEP_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "zepprepro_add_test: unknown arguments: ${ZEP_UNPARSED_ARGUMENTS}")
+  endif()
+  if(NOT ZEP_NAME OR NOT ZEP_SCRIPT)
+    message(FATAL_ERROR "zepprepro_add_test: NAME and SCRIPT are required")
+  endif()
+  if(NOT ZEP_SCRIPT MATCHES "\\.([oO][tT][dD]|[sS][tT][bB]|[dD][cC][lL])$")
+    message(FATAL_ERROR "zepprepro_add_test(${ZEP_NAME}): SCRIPT must be an OTD script (.otd, .stb or .dcl): ${ZEP_SCRIPT}")
+  endif()
+
+  get_filename_component(script "${ZEP_SCRIPT}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+  get_filename_component(script_dir "${script}" DIRECTORY)
+  get_filename_component(script_name "${script}" NAME)
+  set(sources "${script}")
+  set(depends "${script}")
+  foreach(file IN LISTS ZEP_SCRIPTS)
+    get_filename_component(file "${file}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    if(file MATCHES "\\.[oO][tT][cC]$")
+      list(APPEND sources "${file}")
+    elseif(NOT file MATCHES "\\.([oO][tT][dD]|[sS][tT][bB]|[dD][cC][lL])$")
+      message(FATAL_ERROR "zepprepro_add_test(${ZEP_NAME}): not a script: ${file}")
+    endif()
+    list(APPEND depends "${file}")
+  endforeach()
+
+  set(dir "${CMAKE_CURRENT_BINARY_DIR}/${ZEP_NAME}.zep")
+  set(harness "${dir}/${ZEP_NAME}.cc")
+  set(instrumentation "${dir}/${ZEP_NAME}.oti")
+  set(depfile "${dir}/${ZEP_NAME}.d")
+  set(arguments "${dir}/translate-arguments.cmake")
+  file(MAKE_DIRECTORY "${dir}")
+
+  # The arguments go through a file because paths may hold spaces and
+  # semicolons; it is rewritten only when they change, so that configuring
+  # again does not translate again.
+  string(CONFIGURE [[
+set(ZEP_TRANSLATOR [==[@ZEPPREPRO_EXECUTABLE@]==])
+set(ZEP_PREFIX [==[@ZEPPREPRO_PREFIX@]==])
+set(ZEP_DIR [==[@dir@]==])
+set(ZEP_SOURCES [==[@sources@]==])
+set(ZEP_HARNESS [==[@harness@]==])
+set(ZEP_INSTRUMENTATION [==[@instrumentation@]==])
+set(ZEP_TRACE [==[@ZEP_NAME@.tdf]==])
+set(ZEP_DEPFILE [==[@depfile@]==])
+]] content @ONLY)
+  file(CONFIGURE OUTPUT "${arguments}" CONTENT "${content}")
+
+  # The record files of the first source are known in advance (file 01);
+  # those of included and contract files are numbered in reading order.
+  add_custom_command(
+    OUTPUT "${harness}" "${instrumentation}" "${dir}/${script_name}01.tsf" "${dir}/${script_name}01.ots"
+    COMMAND "${CMAKE_COMMAND}" -DZEP_ARGUMENTS=${arguments} -P "${_zepprepro_package_dir}/zepprepro-translate.cmake"
+    DEPENDS ${depends} "${arguments}" "${ZEPPREPRO_EXECUTABLE}" "${_zepprepro_package_dir}/zepprepro-translate.cmake"
+    DEPFILE "${depfile}"
+    WORKING_DIRECTORY "${dir}"
+    COMMENT "Translating ${script_name} for ${ZEP_NAME}"
+    VERBATIM)
+
+  add_executable(${ZEP_NAME} "${harness}" ${ZEP_SOURCES})
+  target_link_libraries(${ZEP_NAME} PRIVATE zepprepro::tp)
+  target_include_directories(${ZEP_NAME} PRIVATE "${script_dir}" ${ZEP_INCLUDE_DIRECTORIES})
+  # The harness marks its places for other target packages with pragmas
+  # this compiler does not know.
+  set_property(SOURCE "${harness}" APPEND PROPERTY COMPILE_OPTIONS
+    $<$<CXX_COMPILER_ID:GNU,Clang,AppleClang>:-Wno-unknown-pragmas>)
+
+  add_test(NAME ${ZEP_NAME}
+    COMMAND "${CMAKE_COMMAND}"
+      "-DZEP_HARNESS=$<TARGET_FILE:${ZEP_NAME}>"
+      "-DZEP_REPORT=${ZEPREPORT_EXECUTABLE}"
+      "-DZEP_DIR=${dir}"
+      "-DZEP_TRACE=${ZEP_NAME}.tdf"
+      "-DZEP_JUNIT=${dir}/${ZEP_NAME}.junit.xml"
+      -P "${_zepprepro_package_dir}/zepprepro-run-test.cmake"
+    WORKING_DIRECTORY "${dir}")
+  set_tests_properties(${ZEP_NAME} PROPERTIES LABELS zepprepro)
+endfunction()
+
+cmake_policy(POP)

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Builds and tests the bank example against an installed zepprepro.
+#
+#   check_package.sh PREFIX EXAMPLES
+#
+# The prefix is copied first, so that the package is also shown to work
+# from a place other than the one it was installed to, and the example is
+# copied so that its scripts can be touched and broken. Each generator at
+# hand is tried, because Make and Ninja read the translation's depfile
+# differently.
+set -uo pipefail
+
+prefix=$(cd "$1" && pwd)
+examples=$(cd "$2" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+# contains FILE TEXT: fixed text, anywhere in the file
+contains() { grep -qF -- "$2" "$1"; }
+
+cp -a "$prefix" "$scratch/prefix"
+mkdir "$scratch/src"
+cp "$examples"/CMakeLists.txt "$examples"/*.h "$examples"/*.cpp "$examples"/*.otd "$examples"/*.stb "$scratch/src/"
+src=$scratch/src
+# Named in the example's CMakeLists.txt, the stub file would be a
+# dependency anyway, and touching it would prove nothing about the depfile.
+grep -v '^ *#' "$src/CMakeLists.txt" | grep -qF approval.stb && fail "the example names approval.stb"
+
+generators=("Unix Makefiles")
+command -v ninja >/dev/null && generators+=(Ninja)
+
+for generator in "${generators[@]}"; do
+  echo "== $generator"
+  build=$scratch/build-${generator// /-}
+  if ! cmake -G "$generator" -S "$src" -B "$build" -DCMAKE_PREFIX_PATH="$scratch/prefix" \
+       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-Werror >"$build.configure" 2>&1; then
+    fail "configuring against the package failed"; cat "$build.configure"; continue
+  fi
+  if ! cmake --build "$build" -j2 >"$build.1" 2>&1; then
+    fail "the first build failed"; cat "$build.1"; continue
+  fi
+  grep -qi "warning" "$build.1" && { fail "the first build has warnings"; cat "$build.1"; }
+  contains "$build.1" "Translating bank.otd for bank_tests" || fail "the first build did not translate"
+
+  # The one failing check of the script must fail the test, be named in the
+  # report by file, line and label, and be the only failure.
+  (cd "$build" && ctest --output-on-failure >"$build.test" 2>&1)
+  status=$?
+  [ $status -ne 0 ] || fail "the test passed although a check fails"
+  grep -F "bank.otd:129" "$build.test" | grep -qF "fee of an overdrawn account" \
+    || { fail "the report does not name the failing check"; cat "$build.test"; }
+  contains "$build.test" "checks:     62 run, 61 passed, 1 failed" \
+    || { fail "not exactly one check failed"; cat "$build.test"; }
+  contains "$build.test" "failed test cases: Overdrawn" || fail "the failing test case is not Overdrawn"
+  contains "$build.test" "some checks failed" || fail "the test failed for another reason than a check"
+  junit=$build/bank_tests.zep/bank_tests.junit.xml
+  if [ ! -f "$junit" ]; then
+    fail "no JUnit report"
+  else
+    [ "$(grep -o "<failure" "$junit" | wc -l)" -eq 1 ] || fail "the JUnit report does not hold exactly one failure"
+  fi
+
+  # Nothing changed: nothing is translated.
+  cmake --build "$build" -j2 >"$build.2" 2>&1 || fail "the second build failed"
+  contains "$build.2" "Translating" && fail "an unchanged script was translated again"
+
+  # The included stub file is known only from the depfile of the first
+  # translation: touching it must translate again, and only once.
+  harness=$build/bank_tests.zep/bank_tests.cc
+  before=$(stat -c %Y "$harness")
+  sleep 1
+  touch "$src/approval.stb"
+  cmake --build "$build" -j2 >"$build.3" 2>&1 || { fail "the build after touching approval.stb failed"; cat "$build.3"; }
+  contains "$build.3" "Translating bank.otd for bank_tests" || fail "touching the included approval.stb did not translate again"
+  [ "$(stat -c %Y "$harness")" -gt "$before" ] || fail "the harness was not written again"
+  cmake --build "$build" -j2 >"$build.4" 2>&1 || fail "the fourth build failed"
+  contains "$build.4" "Translating" && fail "the translation runs again without a change"
+
+  # A fault in the included file fails the build with the translator's
+  # message, and mending it is enough to build again.
+  cp "$src/approval.stb" "$scratch/approval.stb"
+  printf 'oops\n' >>"$src/approval.stb"
+  if cmake --build "$build" -j2 >"$build.5" 2>&1; then
+    fail "a syntax error in approval.stb did not fail the build"
+  else
+    grep -F "approval.stb:12:" "$build.5" | grep -qF "oops" \
+      || { fail "the translator's message about approval.stb is not shown"; cat "$build.5"; }
+  fi
+  cp "$scratch/approval.stb" "$src/approval.stb"
+  cmake --build "$build" -j2 >"$build.6" 2>&1 || { fail "the build after mending approval.stb failed"; cat "$build.6"; }
+  contains "$build.6" "Translating bank.otd for bank_tests" || fail "mending approval.stb did not translate again"
+done
+
+# An installation without its report tool is refused when it is looked for,
+# not when the first test runs.
+rm "$scratch/prefix/bin/zepreport"
+if cmake -S "$src" -B "$scratch/build-incomplete" -DCMAKE_PREFIX_PATH="$scratch/prefix" >"$scratch/incomplete" 2>&1; then
+  fail "an installation without zepreport was accepted"
+else
+  contains "$scratch/incomplete" "bin/zepreport" || { fail "the missing zepreport is not named"; cat "$scratch/incomplete"; }
+fi
+
+exit $failed
