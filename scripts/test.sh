@@ -20,3 +20,5 @@ echo "== release build"
 run_suite "$zep_root/build"
 echo "== sanitizer build"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite "$zep_root/build-asan" -DZEP_SANITIZE=ON
+echo "== short fuzz and saved findings"
+bash "$zep_root/scripts/fuzz.sh" --short

@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""Gathers the seed corpora of the fuzz targets from the project's own scripts.
+
+    seeds.py ROOT DEST
+
+ROOT is the repository, DEST a folder that gets one corpus folder per target
+(scanner, otd, otc, include). The scripts come from the inputs of the case
+folders (tests/*/cases/*/input), the examples and the script texts that the
+unit tests hand to parseText, translate, write, parse and scan; nothing is
+kept in the repository twice.
+"""
+import hashlib
+import pathlib
+import re
+import sys
+
+OTD_ENDINGS = {".otd", ".stb", ".dcl"}
+ESCAPES = {"n": "\n", "t": "\t", "r": "\r", "0": "\0", "\\": "\\", '"': '"', "'": "'", "?": "?"}
+
+
+def c_literals(text, start):
+    """The adjacent C string literals from start on, joined and unescaped."""
+    joined = []
+    at = start
+    while True:
+        while at < len(text) and text[at] in " \t\r\n":
+            at += 1
+        if at >= len(text) or text[at] != '"':
+            break
+        at += 1
+        while at < len(text) and text[at] != '"':
+            if text[at] == "\\" and at + 1 < len(text):
+                joined.append(ESCAPES.get(text[at + 1], text[at + 1]))
+                at += 2
+            else:
+                joined.append(text[at])
+                at += 1
+        at += 1
+    return "".join(joined)
+
+
+def test_scripts(root):
+    """(name, text) of every script a parser test writes."""
+    calls = re.compile(r'(?:\b(?:parseText|scan|translate)\(|\b(?:write|parse)\("([^"]+)",)')
+    for source in sorted((root / "tests").glob("*/*_test.cpp")):
+        text = source.read_text(encoding="utf-8", errors="replace")
+        for match in calls.finditer(text):
+            script = c_literals(text, match.end())
+            if script:
+                yield match.group(1) or "a.otd", script
+
+
+def project_scripts(root):
+    for path in sorted(root.glob("tests/*/cases/*/input/**/*")) + sorted((root / "examples").glob("*")):
+        if path.is_file() and path.suffix.lower() in OTD_ENDINGS | {".otc"}:
+            yield path.name, path.read_bytes().decode("latin-1")
+
+
+def main():
+    root = pathlib.Path(sys.argv[1]).resolve()
+    dest = pathlib.Path(sys.argv[2])
+    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include")}
+    for folder in corpora.values():
+        folder.mkdir(parents=True, exist_ok=True)
+
+    def keep(corpus, text):
+        data = text.encode("latin-1", errors="replace")
+        (corpora[corpus] / hashlib.sha1(data).hexdigest()).write_bytes(data)
+
+    otd = []
+    for name, text in list(project_scripts(root)) + list(test_scripts(root)):
+        keep("scanner", text)
+        if pathlib.PurePath(name).suffix.lower() == ".otc":
+            keep("otc", text)
+        else:
+            keep("otd", text)
+            otd.append(text)
+    # The include target reads a.otd, then b.otd after the NUL byte: every
+    # script is tried as either file.
+    for index, text in enumerate(otd):
+        keep("include", 'include "b.otd";\n' + text + "\0" + otd[(index + 1) % len(otd)])
+        keep("include", otd[(index + 3) % len(otd)] + '\ninclude "b.otd";\n' + "\0" + text)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
