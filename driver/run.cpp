@@ -24,15 +24,8 @@ static void releaseRun(Node *root)
     releaseStringPool();
 }
 
-static void closeStream(FILE **stream)
-{
-    if (*stream != nullptr)
-        closeFile(*stream);
-    *stream = nullptr;
-}
-
-// A generated file that was not written completely (a full disk, say) must
-// not pass for a good one.
+// A generated file or a workbench log that was not written completely (a
+// full disk, say) must not pass for a good one.
 static void closeOutput(FILE **stream, const char *path)
 {
     if (*stream == nullptr)
@@ -111,7 +104,7 @@ int runTranslator(int argc, char **argv)
         }
     }
     translate(root);
-    closeStream(&context->benchLog);
+    closeOutput(&context->benchLog, context->benchLogPath);
     const char *toolTitle = context->toolTitle;
     releaseRun(root);
     if (errorCount == 0)

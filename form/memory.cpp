@@ -1,7 +1,9 @@
 #include "form/memory.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 
 static unsigned long allocationsMade;
 static unsigned long failingAllocation;
@@ -10,7 +12,12 @@ static unsigned long failingAllocation;
 static bool allocationFails()
 {
     allocationsMade++;
-    return failingAllocation != 0 && allocationsMade == failingAllocation;
+    if (failingAllocation == 0 || allocationsMade != failingAllocation)
+        return false;
+    // As the C library does, so that callers may tell no memory from other
+    // failures.
+    errno = ENOMEM;
+    return true;
 }
 
 unsigned long failAllocation(unsigned long count)

@@ -4,6 +4,7 @@
 #include "driver/files.h"
 #include "parser/parser.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -82,7 +83,8 @@ int openSource(ParseState *state, OpenSource *source)
     QString name = messageArgument(state->fileName);
     source->file = openSourceFile(state->directory, state->fileName);
     if (source->file == nullptr) {
-        report(42, nullptr, 0, name);
+        // The full path is made on the heap before the file is opened.
+        report(errno == ENOMEM ? 47 : 42, nullptr, 0, name);
         return -1;
     }
     source->previousFileNo = currentFileNo;

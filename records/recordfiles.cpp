@@ -242,7 +242,9 @@ void addQuoted(RecordLine *line, std::initializer_list<Piece> pieces, bool utf8)
             return;
         const char *text = piece.escaped ? escapeQuotes(piece.text) : piece.text;
         if (text == nullptr) {
-            line->failed = true; // an escaping that fails stops the record silently
+            // A record left out without a message would pass for a whole file:
+            // its checksum, repeated in the generated code, would agree.
+            failRecord(line);
             return;
         }
         if (!utf8)

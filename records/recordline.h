@@ -1,5 +1,5 @@
 // One record line being formatted: its text grows as needed, and a failure
-// (no memory, reported once; or an escaping that failed, silent) stops the
+// (no memory for the text or for an escaping, reported once) stops the
 // record and the rest of its writer.
 #pragma once
 #include "form/form.h"
