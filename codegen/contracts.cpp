@@ -2,6 +2,7 @@
 // with their pre- and post-conditions, invariants and the UML state chart.
 #include "codegen/codegen.h"
 #include "driver/diagnostics.h"
+#include "form/memory.h"
 
 #include <cinttypes>
 
@@ -52,9 +53,56 @@ StateInfo *stateOf(const Node *state)
     return static_cast<StateInfo *>(state->payload);
 }
 
-// The transition table of every state, then the table of states.
-void writeStateTables(const Node *owner, int64_t stateCount)
+// The owner's transitions grouped by the number of their source state, in
+// the order written: the transitions of state n are rows[starts[n]] up to
+// rows[starts[n + 1]]. One counting pass instead of a walk of every child for
+// every state, which made a chart of many states quadratic. False when
+// memory runs out.
+struct TransitionRows {
+    const Node **rows;
+    uint64_t *starts;
+};
+
+bool groupTransitions(const Node *owner, int64_t stateCount, TransitionRows *grouped)
 {
+    size_t states = static_cast<size_t>(stateCount);
+    grouped->starts = static_cast<uint64_t *>(zepAlloc((states + 1) * sizeof(uint64_t)));
+    uint64_t total = 0;
+    for (const Node *state = owner->firstChild; grouped->starts != nullptr && state != nullptr;
+         state = state->nextSibling) {
+        if (state->kind == KIND_UMLSTATE) {
+            grouped->starts[stateOf(state)->stateNumber] = total;
+            total += stateOf(state)->transitionCount;
+        }
+    }
+    grouped->rows = grouped->starts != nullptr ? static_cast<const Node **>(zepAlloc((total + 1) * sizeof(Node *)))
+                                               : nullptr;
+    if (grouped->rows == nullptr) {
+        zepFree(grouped->starts);
+        return false;
+    }
+    grouped->starts[states] = total;
+    // Filled from the back of each group, so the rows stay in order.
+    for (const Node *transition = owner->firstChild; transition != nullptr; transition = transition->nextSibling) {
+        if (transition->kind == KIND_TRANSITION) {
+            int64_t from = stateOf(static_cast<TransitionInfo *>(transition->payload)->resolvedFrom)->stateNumber;
+            grouped->rows[grouped->starts[from]++] = transition;
+        }
+    }
+    for (size_t n = states; n > 0; n--)
+        grouped->starts[n] = grouped->starts[n - 1];
+    grouped->starts[0] = 0;
+    return true;
+}
+
+// The transition table of every state, then the table of states.
+int writeStateTables(const Node *owner, int64_t stateCount)
+{
+    TransitionRows grouped;
+    if (!groupTransitions(owner, stateCount, &grouped)) {
+        report(50, owner->displayPath, owner->line);
+        return -1;
+    }
     writeInstr("@SCF@ \n");
     for (const Node *state = owner->firstChild; state != nullptr; state = state->nextSibling) {
         if (state->kind != KIND_UMLSTATE)
@@ -62,15 +110,15 @@ void writeStateTables(const Node *owner, int64_t stateCount)
         StateInfo *info = stateOf(state);
         emitInstr("     _MUV_STATIC_CONST muv_TransDesc Trans_%s[%" PRIu64 "] = { {0x%" PRIx64 ", %" PRId64 "L}",
                   state->name, info->transitionCount + 1, state->id, info->stateNumber);
-        for (const Node *transition = owner->firstChild; transition != nullptr; transition = transition->nextSibling) {
-            if (transition->kind != KIND_TRANSITION)
-                continue;
+        for (uint64_t row = grouped.starts[info->stateNumber]; row < grouped.starts[info->stateNumber + 1]; row++) {
+            const Node *transition = grouped.rows[row];
             auto *path = static_cast<TransitionInfo *>(transition->payload);
-            if (path->fromState == state->name)
-                emitInstr(", {0x%" PRIx64 ", %" PRId64 "L}", transition->id, stateOf(path->resolvedTo)->stateNumber);
+            emitInstr(", {0x%" PRIx64 ", %" PRId64 "L}", transition->id, stateOf(path->resolvedTo)->stateNumber);
         }
         writeInstr(" };\n");
     }
+    zepFree(grouped.rows);
+    zepFree(grouped.starts);
     emitInstr("\n     _MUV_STATIC_CONST _muv_StateType _ZEP_NbState = %" PRId64 "L;\n", stateCount);
     emitInstr("     _MUV_STATIC_CONST muv_StateDesc StateChart[%" PRId64 "L] = {", stateCount);
     bool first = true;
@@ -82,6 +130,7 @@ void writeStateTables(const Node *owner, int64_t stateCount)
         first = false;
     }
     emitInstr("\n%54s};\n\n", "");
+    return 0;
 }
 
 const char *const STATE_UPDATE_HEAD =
@@ -203,7 +252,8 @@ int generateContracts(Node *owner)
     }
     if (states == 0)
         return 0;
-    writeStateTables(owner, states);
+    if (writeStateTables(owner, states) != 0)
+        return -1;
     writeStateUpdate(owner);
     return writeStateCheck(owner);
 }

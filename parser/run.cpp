@@ -11,9 +11,10 @@ int expectElementName(ParseState *state)
                        QStringLiteral("TEST CASE"));
 }
 
-// One name of a dotted path with its optional parameters, appended to path;
-// where the name stands goes to opening.
-int parsePathSegment(ParseState *state, NameSegment **path, const char **name, Opening *opening)
+// One name of a dotted path with its optional parameters, appended to path
+// after its last segment last (kept, so that a long path is not walked for
+// every name); where the name stands goes to opening.
+int parsePathSegment(ParseState *state, NameSegment **path, NameSegment **last, const char **name, Opening *opening)
 {
     if (expectElementName(state) != 0)
         return -1;
@@ -22,25 +23,27 @@ int parsePathSegment(ParseState *state, NameSegment **path, const char **name, O
     NameEntry *arguments;
     if (parseOptionalList(state, buildParameterList, &arguments) != 0)
         return -1;
-    NameSegment *segments = appendSegment(*path, *name, arguments);
+    NameSegment *segments = appendSegment(*last, *name, arguments);
     if (segments == nullptr) {
         reportAt(state, 24);
         return -1;
     }
-    *path = segments;
+    if (*path == nullptr)
+        *path = segments;
+    *last = *last != nullptr ? (*last)->next : segments;
     return 0;
 }
 
 // element = name [ ( parameters ) ] { . name [ ( parameters ) ] } ;
 void parseRunElement(ParseState *state, uint64_t depth, Node *run)
 {
-    NameSegment *path = nullptr;
+    NameSegment *path = nullptr, *last = nullptr;
     const char *name;
     Opening opening, later;
-    if (parsePathSegment(state, &path, &name, &opening) != 0)
+    if (parsePathSegment(state, &path, &last, &name, &opening) != 0)
         return;
     while (lookAhead(state, KIND_DOT)) {
-        if (parsePathSegment(state, &path, &name, &later) != 0)
+        if (parsePathSegment(state, &path, &last, &name, &later) != 0)
             return;
     }
     if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)

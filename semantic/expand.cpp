@@ -36,14 +36,19 @@ const char *copyWord(uint32_t kind)
 int copySegments(const NameSegment *segments, bool arguments, NameSegment **copy)
 {
     *copy = nullptr;
+    NameSegment *last = nullptr;
     for (; segments != nullptr; segments = segments->next) {
         NameEntry *list = segments->arguments;
         if (arguments && copyNameList(segments->arguments, &list) != 0)
             return -1;
-        NameSegment *grown = appendSegment(*copy, segments->text, list);
+        // Appended after the last copied segment: a long name is not walked
+        // for every segment.
+        NameSegment *grown = appendSegment(last, segments->text, list);
         if (grown == nullptr)
             return -1;
-        *copy = grown;
+        if (*copy == nullptr)
+            *copy = grown;
+        last = last != nullptr ? last->next : grown;
     }
     return 0;
 }

@@ -59,7 +59,7 @@ CLASS_SUM = re.compile(rb"@CSU@ \n0x([0-9a-f]+) 0x([0-9a-f]+)\n")
 
 
 def check_generated(directory, pairs, errors):
-    for path in sorted(directory.glob("*.cc")):
+    for path in sorted(p for p in directory.glob("*.cc") if p.is_file()):
         data = path.read_bytes()
 
         def source(match):
@@ -127,7 +127,8 @@ def main():
     directory = Path(sys.argv[1])
     errors = []
     pairs = {}
-    for tsf_path in sorted(directory.glob("*.tsf")):
+    # A directory in a record file's place is a case of its own, not a pair.
+    for tsf_path in sorted(p for p in directory.glob("*.tsf") if p.is_file()):
         ots_path = tsf_path.with_suffix(".ots")
         if not ots_path.exists():
             errors.append(f"{tsf_path.name}: no {ots_path.name}")
