@@ -4,7 +4,7 @@
 set -euo pipefail
 
 zep_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-zep_packages=(cmake g++ make python3 qt6-base-dev qt6-l10n-tools libgtest-dev libxml2-utils)
+zep_packages=(cmake g++ make python3 qt6-base-dev qt6-l10n-tools libgtest-dev libxml2-utils time)
 
 zep_install_packages() {
   local missing=()
