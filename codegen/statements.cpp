@@ -77,9 +77,9 @@ const char *joinedName(const NameSegment *segments)
         if (appendText(&joined, segments->text) != 0 || (segments->next != nullptr && appendText(&joined, ".") != 0))
             return nullptr;
     }
-    const char *interned = intern(joined.text);
-    if (interned == nullptr)
-        freeTextBuffer(&joined);
+    // The pool keeps an exact copy, not the buffer with its room to grow.
+    const char *interned = internCopy(joined.text, joined.length);
+    freeTextBuffer(&joined);
     return interned;
 }
 

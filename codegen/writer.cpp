@@ -32,6 +32,32 @@ void appendCaptured(const char *text, size_t length)
     capture->text[capture->length] = '\0';
 }
 
+// The generated file comes in many short pieces; they are gathered here and
+// handed to the stream in large blocks, which costs far less than a call of
+// the C library per piece. Flushed before the stream is used otherwise.
+char codeBlock[1 << 16];
+size_t codeBlockLength;
+
+void flushCode()
+{
+    if (codeBlockLength > 0)
+        fwrite_unlocked(codeBlock, 1, codeBlockLength, context->codeStream);
+    codeBlockLength = 0;
+}
+
+void putCode(const char *text, size_t length)
+{
+    if (codeBlockLength + length > sizeof codeBlock) {
+        flushCode();
+        if (length > sizeof codeBlock) {
+            fwrite(text, 1, length, context->codeStream);
+            return;
+        }
+    }
+    memcpy(codeBlock + codeBlockLength, text, length);
+    codeBlockLength += length;
+}
+
 void writeIndented(const char *text, size_t length, uint64_t level)
 {
     static const char SPACES[] = "                                                                ";
@@ -40,22 +66,115 @@ void writeIndented(const char *text, size_t length, uint64_t level)
         if (context->captureBuffer != nullptr)
             appendCaptured(SPACES, chunk);
         else
-            fwrite(SPACES, 1, chunk, context->codeStream);
+            putCode(SPACES, chunk);
         spaces -= chunk;
     }
     if (context->captureBuffer != nullptr) {
         appendCaptured(text, length);
         return;
     }
-    fwrite(text, 1, length, context->codeStream);
+    putCode(text, length);
     for (const char *p = static_cast<const char *>(memchr(text, '\n', length)); p != nullptr;
          p = static_cast<const char *>(memchr(p + 1, '\n', length - static_cast<size_t>(p + 1 - text))))
         gen.outputLine++;
 }
 
+// Whether every conversion of pattern is one that formatQuickly knows: %s,
+// %%, and d, u or x with no length or an l or ll length, without flags,
+// width or precision.
+bool isQuickPattern(const char *pattern)
+{
+    for (const char *p = strchr(pattern, '%'); p != nullptr; p = strchr(p, '%')) {
+        p++;
+        if (*p == '%' || *p == 's') {
+            p++;
+            continue;
+        }
+        while (*p == 'l')
+            p++;
+        if (*p != 'd' && *p != 'u' && *p != 'x')
+            return false;
+        p++;
+    }
+    return true;
+}
+
+bool addToScratch(const char *text, size_t length)
+{
+    TextBuffer *scratch = &gen.scratch;
+    if (reserveText(scratch, length) != 0)
+        return false;
+    memcpy(scratch->text + scratch->length, text, length);
+    scratch->length += length;
+    return true;
+}
+
+// The conversions of isQuickPattern without the general machinery of the
+// C library, which most of the generation's time went to: the same text.
+bool formatQuickly(const char *pattern, va_list arguments)
+{
+    gen.scratch.length = 0;
+    const char *p = pattern;
+    for (const char *percent = strchr(p, '%'); percent != nullptr; percent = strchr(p, '%')) {
+        if (!addToScratch(p, static_cast<size_t>(percent - p)))
+            return false;
+        p = percent + 1;
+        if (*p == '%' || *p == 's') {
+            const char *text = *p == '%' ? "%" : va_arg(arguments, const char *);
+            if (text == nullptr)
+                text = "(null)";
+            if (!addToScratch(text, strlen(text)))
+                return false;
+            p++;
+            continue;
+        }
+        int longs = 0;
+        for (; *p == 'l'; p++)
+            longs++;
+        char conversion = *p++;
+        uint64_t value;
+        bool negative = false;
+        if (conversion == 'd') {
+            int64_t number = longs == 0 ? va_arg(arguments, int) : longs == 1 ? va_arg(arguments, long)
+                                                                               : va_arg(arguments, long long);
+            negative = number < 0;
+            value = negative ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
+        } else {
+            value = longs == 0 ? va_arg(arguments, unsigned) : longs == 1 ? va_arg(arguments, unsigned long)
+                                                                           : va_arg(arguments, unsigned long long);
+        }
+        char digits[24];
+        char *end = digits + sizeof digits, *start = end;
+        unsigned base = conversion == 'x' ? 16 : 10;
+        do {
+            *--start = "0123456789abcdef"[value % base];
+            value /= base;
+        } while (value != 0);
+        if (negative)
+            *--start = '-';
+        if (!addToScratch(start, static_cast<size_t>(end - start)))
+            return false;
+    }
+    if (!addToScratch(p, strlen(p)))
+        return false;
+    gen.scratch.text[gen.scratch.length] = '\0';
+    return true;
+}
+
 // The formatted text in the scratch buffer, or null after a failure.
 const char *format(const char *pattern, va_list arguments)
 {
+    if (isQuickPattern(pattern)) {
+        va_list copy;
+        va_copy(copy, arguments);
+        bool made = formatQuickly(pattern, copy);
+        va_end(copy);
+        if (made)
+            return gen.scratch.text;
+        gen.scratch.length = 0;
+        failWrite();
+        return nullptr;
+    }
     va_list copy;
     va_copy(copy, arguments);
     int length = vsnprintf(gen.scratch.text, gen.scratch.capacity, pattern, copy);
@@ -255,7 +374,7 @@ void writeLine(uint64_t level, const char *pattern, ...)
 
 void writeInstr(const char *text)
 {
-    fputs(text, context->instrStream);
+    fputs_unlocked(text, context->instrStream);
 }
 
 void emitInstr(const char *pattern, ...)
@@ -265,7 +384,7 @@ void emitInstr(const char *pattern, ...)
     const char *text = format(pattern, arguments);
     va_end(arguments);
     if (text != nullptr)
-        fwrite(text, 1, gen.scratch.length, context->instrStream);
+        fwrite_unlocked(text, 1, gen.scratch.length, context->instrStream);
 }
 
 const char *escaped(const char *text)
@@ -357,7 +476,9 @@ int generate(Node *root)
         return -1;
     }
     resetState();
+    codeBlockLength = 0;
     int result = initTextBuffer(&gen.scratch) == 0 ? generateFiles(root) : (failWrite(), -1);
+    flushCode();
     while (gen.bindingStack != nullptr)
         popBindings();
     releaseCells(gen.runStack);

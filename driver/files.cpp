@@ -116,6 +116,16 @@ const char *makeDisplayPath(const char *directory, const char *fileName)
     const char *shown = strncmp(directory, prefix, prefixLength) == 0 ? directory + prefixLength : directory;
     zepFree(asked);
     size_t shownLength = strlen(shown), nameLength = strlen(fileName);
+    // Every node asks for the path of its file, which is pooled after the
+    // first: look it up before making a heap copy that would only be freed.
+    char known[512];
+    if (shownLength + nameLength < sizeof known) {
+        memcpy(known, shown, shownLength);
+        memcpy(known + shownLength, fileName, nameLength);
+        const char *found = findInterned(known, shownLength + nameLength);
+        if (found != nullptr)
+            return found;
+    }
     char *display = static_cast<char *>(zepAlloc(shownLength + nameLength + 1));
     if (display == nullptr)
         return nullptr;
@@ -228,6 +238,15 @@ static const char *internScratch(char *scratch)
 
 const char *escapeQuotes(const char *text)
 {
+    // Every #line directive and record asks for this; most texts hold
+    // nothing to escape and are pooled already.
+    if (text != nullptr) {
+        size_t length = strcspn(text, "\\\"");
+        if (text[length] == '\0') {
+            const char *found = findInterned(text, length);
+            return found != nullptr ? found : internCopy(text, length);
+        }
+    }
     char *copy = scratchFor(text);
     if (copy == nullptr)
         return nullptr;
@@ -238,7 +257,10 @@ const char *escapeQuotes(const char *text)
         *out++ = *p;
     }
     *out = '\0';
-    return internScratch(copy);
+    // The pool keeps an exact copy, not the scratch block of twice the size.
+    const char *interned = internCopy(copy, static_cast<size_t>(out - copy));
+    zepFree(copy);
+    return interned;
 }
 
 const char *unescapeText(const char *text)

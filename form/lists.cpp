@@ -22,7 +22,7 @@ void releaseSegments()
 {
     while (segmentRegistry != nullptr) {
         NameSegment *next = segmentRegistry->registryNext;
-        zepFree(segmentRegistry);
+        zepFreeRecord(segmentRegistry);
         segmentRegistry = next;
     }
 }
@@ -31,14 +31,14 @@ void releaseParameters()
 {
     while (parameterRegistry != nullptr) {
         NameEntry *next = parameterRegistry->registryNext;
-        zepFree(parameterRegistry);
+        zepFreeRecord(parameterRegistry);
         parameterRegistry = next;
     }
 }
 
 int initTextBuffer(TextBuffer *buffer)
 {
-    buffer->text = static_cast<char *>(zepAlloc(BUFFER_STEP));
+    buffer->text = static_cast<char *>(zepAllocBuffer(BUFFER_STEP));
     buffer->length = 0;
     buffer->capacity = 0;
     if (buffer->text == nullptr)
@@ -50,7 +50,7 @@ int initTextBuffer(TextBuffer *buffer)
 
 void freeTextBuffer(TextBuffer *buffer)
 {
-    zepFree(buffer->text);
+    zepFreeBuffer(buffer->text, buffer->capacity);
     buffer->text = nullptr;
     buffer->length = 0;
     buffer->capacity = 0;
@@ -98,12 +98,12 @@ int appendText(TextBuffer *buffer, const char *text)
 // Makes an entry for one finished item, records it and appends it.
 static bool endItem(NameEntry **head, NameEntry **tail, const TextBuffer &item, uint32_t tag)
 {
-    NameEntry *entry = static_cast<NameEntry *>(zepAlloc(sizeof(NameEntry)));
+    NameEntry *entry = static_cast<NameEntry *>(zepAllocRecord(sizeof(NameEntry)));
     if (entry == nullptr)
         return false;
     const char *text = internCopy(item.text, item.length);
     if (text == nullptr) {
-        zepFree(entry);
+        zepFreeRecord(entry);
         return false;
     }
     *entry = {text, tag, nullptr, nullptr, parameterRegistry};
@@ -233,7 +233,7 @@ NameEntry *buildParameterList(const char *text)
 
 NameSegment *appendSegment(NameSegment *list, const char *text, NameEntry *arguments)
 {
-    NameSegment *segment = static_cast<NameSegment *>(zepAlloc(sizeof(NameSegment)));
+    NameSegment *segment = static_cast<NameSegment *>(zepAllocRecord(sizeof(NameSegment)));
     if (segment == nullptr)
         return nullptr;
     *segment = {text, arguments, nullptr, nullptr, segmentRegistry};
@@ -251,7 +251,7 @@ int copyNameList(const NameEntry *list, NameEntry **copy)
 {
     NameEntry *head = nullptr, *tail = nullptr;
     for (; list != nullptr; list = list->next) {
-        NameEntry *entry = static_cast<NameEntry *>(zepAlloc(sizeof(NameEntry)));
+        NameEntry *entry = static_cast<NameEntry *>(zepAllocRecord(sizeof(NameEntry)));
         if (entry == nullptr)
             return -1;
         *entry = {list->text, list->tag, list->formal, nullptr, parameterRegistry};

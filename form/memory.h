@@ -7,6 +7,21 @@
 void *zepAlloc(size_t size);
 void *zepRealloc(void *block, size_t size);
 void zepFree(void *block);
+// Blocks for text buffers, which come and go by the million (one per token
+// capture, substitution and record line) at one first size. They count and
+// fail like any other allocation; zepFreeBuffer takes the block's size and
+// keeps a few freed blocks of that first size for the next requests, which
+// the C library would serve on its slow path.
+void *zepAllocBuffer(size_t size);
+void zepFreeBuffer(void *block, size_t size);
+// Records of the internal form (nodes, payloads, list cells, pool entries):
+// made by the hundred thousand, and all kept to the end of the run. They are
+// cut from large blocks instead of being asked one by one of the C library,
+// which saves its overhead per block in time and memory; each counts and
+// fails like any other allocation. A freed record's room is not used again:
+// the blocks go back when the last record cut from them is freed.
+void *zepAllocRecord(size_t size);
+void zepFreeRecord(void *record);
 // A heap copy of text (length bytes plus a terminator), or null.
 char *zepCopy(const char *text, size_t length);
 char *zepCopyText(const char *text);

@@ -68,7 +68,7 @@ bool isKnownKind(uint32_t kind)
 
 Node *createRoot()
 {
-    Node *root = static_cast<Node *>(zepAlloc(sizeof(Node)));
+    Node *root = static_cast<Node *>(zepAllocRecord(sizeof(Node)));
     if (root == nullptr)
         return nullptr;
     memset(root, 0, sizeof(Node));
@@ -93,7 +93,7 @@ Node *createNode(Node *parent, uint32_t kind, const char *name, const NodePlace 
 {
     if (parent == nullptr)
         return nullptr;
-    Node *node = static_cast<Node *>(zepAlloc(sizeof(Node)));
+    Node *node = static_cast<Node *>(zepAllocRecord(sizeof(Node)));
     if (node == nullptr)
         return nullptr;
     memset(node, 0, sizeof(Node));
@@ -102,7 +102,7 @@ Node *createNode(Node *parent, uint32_t kind, const char *name, const NodePlace 
     if (place.directory != nullptr && place.fileName != nullptr) {
         node->displayPath = makeDisplayPath(place.directory, place.fileName);
         if (node->displayPath == nullptr) {
-            zepFree(node);
+            zepFreeRecord(node);
             return nullptr;
         }
     }
@@ -134,8 +134,8 @@ static void unlinkLastChild(Node *parent)
         node->prevSibling->nextSibling = nullptr;
     else
         parent->firstChild = nullptr;
-    zepFree(node->payload);
-    zepFree(node);
+    zepFreeRecord(node->payload);
+    zepFreeRecord(node);
 }
 
 // Builds the node and a zeroed payload of the given size.
@@ -145,7 +145,7 @@ static Node *createPayloadNode(Node *parent, uint32_t kind, const char *name, co
     Node *node = createNode(parent, kind, name, place);
     if (node == nullptr)
         return nullptr;
-    node->payload = zepAlloc(payloadSize);
+    node->payload = zepAllocRecord(payloadSize);
     if (node->payload == nullptr) {
         unlinkLastChild(parent);
         return nullptr;
@@ -295,7 +295,7 @@ static void releasePayload(Node *node)
         freeTextBuffer(&stub->cases);
         freeTextBuffer(&stub->tail);
     }
-    zepFree(node->payload);
+    zepFreeRecord(node->payload);
 }
 
 // Walks siblings in a loop and children by recursion, so a long list of
@@ -306,7 +306,7 @@ void releaseTree(Node *node)
         Node *next = node->nextSibling;
         releaseTree(node->firstChild);
         releasePayload(node);
-        zepFree(node);
+        zepFreeRecord(node);
         node = next;
     }
 }

@@ -18,14 +18,22 @@ PoolEntry **buckets;
 size_t bucketCount;
 size_t entryCount;
 
+// Eight bytes a step: native code and expressions make long texts, and
+// every token, record text and substitution is looked up.
 uint64_t hashText(const char *text, size_t length)
 {
-    uint64_t hash = 1469598103934665603ull;
-    for (size_t i = 0; i < length; i++) {
-        hash ^= static_cast<unsigned char>(text[i]);
-        hash *= 1099511628211ull;
+    uint64_t hash = 0x9e3779b97f4a7c15ull ^ length;
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        memcpy(&word, text + i, 8);
+        hash = (hash ^ word) * 0xff51afd7ed558ccdull;
+        hash ^= hash >> 32;
     }
-    return hash;
+    uint64_t rest = 0;
+    memcpy(&rest, text + i, length - i);
+    hash = (hash ^ rest) * 0xc4ceb9fe1a85ec53ull;
+    return hash ^ (hash >> 29);
 }
 
 // Doubles the table; when that memory cannot be had the chains just grow.
@@ -69,7 +77,7 @@ bool addEntry(char *text, size_t length, uint64_t hash)
         growPool();
     if (bucketCount == 0)
         return false;
-    PoolEntry *entry = static_cast<PoolEntry *>(zepAlloc(sizeof(PoolEntry)));
+    PoolEntry *entry = static_cast<PoolEntry *>(zepAllocRecord(sizeof(PoolEntry)));
     if (entry == nullptr)
         return false;
     size_t slot = hash & (bucketCount - 1);
@@ -135,7 +143,7 @@ void releaseStringPool()
         while (entry != nullptr) {
             PoolEntry *next = entry->next;
             zepFree(entry->text);
-            zepFree(entry);
+            zepFreeRecord(entry);
             entry = next;
         }
     }

@@ -89,8 +89,14 @@ int appendUtf8(TextBuffer *buffer, const char *text)
     case CHARSET_OTHER:
         return appendConverted(buffer, text);
     default:
-        for (const char *p = text; *p != '\0'; p++) {
-            if (appendLatin1(buffer, static_cast<unsigned char>(*p)) != 0)
+        // Plain ASCII, nearly every text, goes over in runs.
+        for (const char *p = text; *p != '\0';) {
+            const char *run = p;
+            while (*p != '\0' && static_cast<unsigned char>(*p) < 0x80)
+                p++;
+            if (p > run && appendBytes(buffer, run, static_cast<size_t>(p - run)) != 0)
+                return -1;
+            if (*p != '\0' && appendLatin1(buffer, static_cast<unsigned char>(*p++)) != 0)
                 return -1;
         }
         return 0;

@@ -21,9 +21,10 @@ const char *const TSF_FIXED_LINES[] = {
     "TX fffffffbh \"MULTIPLE TRANSITION\"\n",
 };
 
+// The translator has one thread: the stream needs no lock per record.
 int writeText(FILE *stream, const char *text, size_t length)
 {
-    return fwrite(text, 1, length, stream) == length ? 0 : -1;
+    return fwrite_unlocked(text, 1, length, stream) == length ? 0 : -1;
 }
 
 int writeLiteralTsf(FileEntry *entry, const char *text)
@@ -228,10 +229,37 @@ void addRaw(RecordLine *line, const char *text)
     line->text.length += length;
 }
 
+// The text of a format with one conversion %lu or %lx of value, made without
+// snprintf, whose general machinery took a good part of the writing of the
+// records; false for any other format.
+static bool formatNumber(char *number, size_t size, const char *format, uint64_t value)
+{
+    const char *percent = strchr(format, '%');
+    if (percent == nullptr || percent[1] != 'l' || (percent[2] != 'u' && percent[2] != 'x') ||
+        strchr(percent + 3, '%') != nullptr)
+        return false;
+    size_t head = static_cast<size_t>(percent - format), tail = strlen(percent + 3);
+    char digits[24];
+    char *end = digits + sizeof digits, *start = end;
+    unsigned base = percent[2] == 'x' ? 16 : 10;
+    do {
+        *--start = "0123456789abcdef"[value % base];
+        value /= base;
+    } while (value != 0);
+    size_t count = static_cast<size_t>(end - start);
+    if (head + count + tail >= size)
+        return false;
+    memcpy(number, format, head);
+    memcpy(number + head, start, count);
+    memcpy(number + head + count, percent + 3, tail + 1);
+    return true;
+}
+
 void addNumber(RecordLine *line, const char *format, uint64_t value)
 {
     char number[64];
-    snprintf(number, sizeof number, format, value);
+    if (!formatNumber(number, sizeof number, format, value))
+        snprintf(number, sizeof number, format, value);
     addRaw(line, number);
 }
 

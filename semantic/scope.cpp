@@ -1,7 +1,10 @@
-// An index of the children of each scope by kind and name, so that the
-// duplicate checks and lookups of resolution take constant time however many
-// elements a block holds. Built per scope on first use; the tree must not
-// change while it is kept.
+// An index of the children of each large scope by kind and name, so that
+// the duplicate checks and lookups of resolution take constant time however
+// many elements a block holds. Most blocks hold a handful of elements, where
+// walking them costs less than hashing and indexing them would take several
+// times the memory of the tree, so only a scope whose wanted child is not
+// among its first SCAN_LIMIT children is indexed. Built per scope on first
+// use; the tree must not change while it is kept.
 #include "form/memory.h"
 #include "semantic/semantic.h"
 
@@ -21,6 +24,8 @@ struct Slot {
     ScopeEntry entry;
     bool used;
 };
+
+enum : uint64_t { SCAN_LIMIT = 32 };
 
 Slot *slots;
 size_t slotCount;
@@ -106,11 +111,13 @@ bool indexScope(Node *scope)
     return add(mark, nullptr, 0);
 }
 
-// The same lookup by walking the children, when the index cannot be made.
-ScopeEntry scanChildren(Node *scope, uint32_t kind, const char *name, const char *other)
+// The same lookup by walking at most limit children. Not found: {null, the
+// number of children walked}, so that a walk that stopped at the limit can
+// be told from one that reached the last child.
+ScopeEntry scanChildren(Node *scope, uint32_t kind, const char *name, const char *other, uint64_t limit = UINT64_MAX)
 {
     uint64_t ordinal = 0;
-    for (Node *child = scope->firstChild; child != nullptr; child = child->nextSibling, ordinal++) {
+    for (Node *child = scope->firstChild; child != nullptr && ordinal < limit; child = child->nextSibling, ordinal++) {
         if (child->kind != kind)
             continue;
         if (kind == KIND_TRANSITION && other != nullptr) {
@@ -121,13 +128,16 @@ ScopeEntry scanChildren(Node *scope, uint32_t kind, const char *name, const char
             return ScopeEntry{child, ordinal};
         }
     }
-    return ScopeEntry{nullptr, 0};
+    return ScopeEntry{nullptr, ordinal};
 }
 
 } // namespace
 
 ScopeEntry firstChild(Node *scope, uint32_t kind, const char *name, const char *other)
 {
+    ScopeEntry near = scanChildren(scope, kind, name, other, SCAN_LIMIT);
+    if (near.node != nullptr || near.ordinal < SCAN_LIMIT)
+        return near;
     if (!indexScope(scope))
         return scanChildren(scope, kind, name, other);
     Key key{scope, kind, name != nullptr ? static_cast<const void *>(name) : &ANY_NAME, other};

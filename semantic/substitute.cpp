@@ -97,6 +97,10 @@ const char *substituteText(const char *text, const Binding *bindings)
         // An empty formal would match between every two characters.
         if (binding->masked != 0 || binding->formal == nullptr || *binding->formal == '\0')
             continue;
+        // Most texts name few of the formals in force; a text without the
+        // formal anywhere needs no scan and no buffer.
+        if (strstr(current, binding->formal) == nullptr)
+            continue;
         TextBuffer out;
         if (initTextBuffer(&out) != 0) {
             report(50, nullptr, 0);
@@ -112,9 +116,11 @@ const char *substituteText(const char *text, const Binding *bindings)
             freeTextBuffer(&out);
             continue;
         }
-        const char *interned = intern(out.text);
+        // The pool keeps a text to the end of the run: an exact copy, not
+        // the buffer with its room to grow.
+        const char *interned = internCopy(out.text, out.length);
+        freeTextBuffer(&out);
         if (interned == nullptr) {
-            freeTextBuffer(&out);
             report(50, nullptr, 0);
             return nullptr;
         }
