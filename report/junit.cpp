@@ -43,7 +43,7 @@ void collectFailures(const Item &item, TestCase &testCase)
                 attribute("type", "UNEXPECTED EXCEPTION") + "/>");
         if (inner.type == ItemType::Print)
             for (const auto &[expression, value] : inner.values)
-                testCase.output += inner.records->where(*inner.element) + ": " + oneLine(expression) + " = " +
+                testCase.output += inner.records->where(*inner.element) + ": " + oneLine(trimmed(expression)) + " = " +
                                    visible(value) + "\n";
         collectFailures(inner, testCase);
     }

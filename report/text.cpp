@@ -108,6 +108,14 @@ std::string oneLine(std::string_view text)
     return out;
 }
 
+std::string_view trimmed(std::string_view text)
+{
+    size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 std::string visible(std::string_view text)
 {
     std::string out;

@@ -26,6 +26,9 @@ std::string quoted(std::string_view text, size_t limit = SIZE_MAX);
 // text on one line: line breaks and tabs become spaces, other control
 // characters are written as \xNN.
 std::string oneLine(std::string_view text);
+// text without the blanks at its ends: a PRINT item's expression comes with
+// the blank after the comma that separated it.
+std::string_view trimmed(std::string_view text);
 
 // text as it is, but with line breaks, tabs and other control characters
 // written C-style (\n, \t, \xNN), for printed values.

@@ -79,7 +79,7 @@ void writeItem(std::string &out, const Item &item, size_t depth)
     std::string indent(2 * depth, ' ');
     out += indent + itemLine(item) + "\n";
     for (const auto &[expression, value] : item.values)
-        out += indent + "  " + oneLine(expression) + " = " + visible(value) + "\n";
+        out += indent + "  " + oneLine(trimmed(expression)) + " = " + visible(value) + "\n";
     for (const auto &child : item.children)
         writeItem(out, *child, depth + 1);
 }

@@ -87,4 +87,17 @@ if [ ! -f "$scratch/run.tdf" ]; then
 elif ! cmp -s "$scratch/trace.want" "$scratch/run.tdf"; then
   fail "trace differs"; diff "$scratch/trace.want" "$scratch/run.tdf"
 fi
+
+# The installed zepreport on the real trace and record files: the report
+# (@SCRATCH@ for the run's folder), its status, and well-formed JUnit XML.
+if [ -f "$case_dir/report" ]; then
+  (cd "$scratch" && "$prefix/bin/zepreport" --junit junit.xml run.tdf >report.out 2>report.err)
+  status=$?
+  want=0
+  [ "$(cat "$case_dir/status")" = 0 ] || want=1
+  [ "$status" = "$want" ] || { fail "zepreport status $status, expected $want"; cat "$scratch/report.err"; }
+  sed "s|@SCRATCH@|$scratch|g" "$case_dir/report" > "$scratch/report.want"
+  cmp -s "$scratch/report.want" "$scratch/report.out" || { fail "report differs"; diff "$scratch/report.want" "$scratch/report.out"; }
+  xmllint --noout "$scratch/junit.xml" || fail "the JUnit XML is not well-formed"
+fi
 exit $failed
