@@ -79,26 +79,6 @@ void writeIndented(const char *text, size_t length, uint64_t level)
         gen.outputLine++;
 }
 
-// Whether every conversion of pattern is one that formatQuickly knows: %s,
-// %%, and d, u or x with no length or an l or ll length, without flags,
-// width or precision.
-bool isQuickPattern(const char *pattern)
-{
-    for (const char *p = strchr(pattern, '%'); p != nullptr; p = strchr(p, '%')) {
-        p++;
-        if (*p == '%' || *p == 's') {
-            p++;
-            continue;
-        }
-        while (*p == 'l')
-            p++;
-        if (*p != 'd' && *p != 'u' && *p != 'x')
-            return false;
-        p++;
-    }
-    return true;
-}
-
 bool addToScratch(const char *text, size_t length)
 {
     TextBuffer *scratch = &gen.scratch;
@@ -109,22 +89,27 @@ bool addToScratch(const char *text, size_t length)
     return true;
 }
 
-// The conversions of isQuickPattern without the general machinery of the
-// C library, which most of the generation's time went to: the same text.
-bool formatQuickly(const char *pattern, va_list arguments)
+enum { QUICK_MADE, QUICK_UNKNOWN, QUICK_FAILED };
+
+// The conversions that nearly every generated line uses (%s, %%, and d, u or
+// x with no length or an l or ll length, without flags, width or precision)
+// made without the general machinery of the C library, which most of the
+// generation's time went to: the same text. QUICK_UNKNOWN at the first other
+// conversion, QUICK_FAILED when memory runs out.
+int formatQuickly(const char *pattern, va_list arguments)
 {
     gen.scratch.length = 0;
     const char *p = pattern;
     for (const char *percent = strchr(p, '%'); percent != nullptr; percent = strchr(p, '%')) {
         if (!addToScratch(p, static_cast<size_t>(percent - p)))
-            return false;
+            return QUICK_FAILED;
         p = percent + 1;
         if (*p == '%' || *p == 's') {
             const char *text = *p == '%' ? "%" : va_arg(arguments, const char *);
             if (text == nullptr)
                 text = "(null)";
             if (!addToScratch(text, strlen(text)))
-                return false;
+                return QUICK_FAILED;
             p++;
             continue;
         }
@@ -132,6 +117,8 @@ bool formatQuickly(const char *pattern, va_list arguments)
         for (; *p == 'l'; p++)
             longs++;
         char conversion = *p++;
+        if (longs > 2 || (conversion != 'd' && conversion != 'u' && conversion != 'x'))
+            return QUICK_UNKNOWN;
         uint64_t value;
         bool negative = false;
         if (conversion == 'd') {
@@ -143,39 +130,35 @@ bool formatQuickly(const char *pattern, va_list arguments)
             value = longs == 0 ? va_arg(arguments, unsigned) : longs == 1 ? va_arg(arguments, unsigned long)
                                                                            : va_arg(arguments, unsigned long long);
         }
-        char digits[24];
-        char *end = digits + sizeof digits, *start = end;
-        unsigned base = conversion == 'x' ? 16 : 10;
-        do {
-            *--start = "0123456789abcdef"[value % base];
-            value /= base;
-        } while (value != 0);
+        char digits[DIGITS_ROOM];
+        char *end = digits + sizeof digits;
+        char *start = writeDigits(end, value, conversion == 'x' ? 16 : 10);
         if (negative)
             *--start = '-';
         if (!addToScratch(start, static_cast<size_t>(end - start)))
-            return false;
+            return QUICK_FAILED;
     }
     if (!addToScratch(p, strlen(p)))
-        return false;
+        return QUICK_FAILED;
     gen.scratch.text[gen.scratch.length] = '\0';
-    return true;
+    return QUICK_MADE;
 }
 
 // The formatted text in the scratch buffer, or null after a failure.
 const char *format(const char *pattern, va_list arguments)
 {
-    if (isQuickPattern(pattern)) {
-        va_list copy;
-        va_copy(copy, arguments);
-        bool made = formatQuickly(pattern, copy);
-        va_end(copy);
-        if (made)
-            return gen.scratch.text;
-        gen.scratch.length = 0;
+    va_list copy;
+    va_copy(copy, arguments);
+    int quick = formatQuickly(pattern, copy);
+    va_end(copy);
+    if (quick == QUICK_MADE)
+        return gen.scratch.text;
+    gen.scratch.length = 0;
+    if (quick == QUICK_FAILED) {
         failWrite();
         return nullptr;
     }
-    va_list copy;
+
     va_copy(copy, arguments);
     int length = vsnprintf(gen.scratch.text, gen.scratch.capacity, pattern, copy);
     va_end(copy);

@@ -117,14 +117,13 @@ const char *makeDisplayPath(const char *directory, const char *fileName)
     zepFree(asked);
     size_t shownLength = strlen(shown), nameLength = strlen(fileName);
     // Every node asks for the path of its file, which is pooled after the
-    // first: look it up before making a heap copy that would only be freed.
+    // first: a short one is put together on the stack, and the pool copies
+    // it only the first time.
     char known[512];
     if (shownLength + nameLength < sizeof known) {
         memcpy(known, shown, shownLength);
         memcpy(known + shownLength, fileName, nameLength);
-        const char *found = findInterned(known, shownLength + nameLength);
-        if (found != nullptr)
-            return found;
+        return internCopy(known, shownLength + nameLength);
     }
     char *display = static_cast<char *>(zepAlloc(shownLength + nameLength + 1));
     if (display == nullptr)
@@ -242,10 +241,8 @@ const char *escapeQuotes(const char *text)
     // nothing to escape and are pooled already.
     if (text != nullptr) {
         size_t length = strcspn(text, "\\\"");
-        if (text[length] == '\0') {
-            const char *found = findInterned(text, length);
-            return found != nullptr ? found : internCopy(text, length);
-        }
+        if (text[length] == '\0')
+            return internCopy(text, length);
     }
     char *copy = scratchFor(text);
     if (copy == nullptr)

@@ -356,6 +356,12 @@ int initTextBuffer(TextBuffer *buffer);
 int reserveText(TextBuffer *buffer, size_t extra);
 int appendText(TextBuffer *buffer, const char *text);
 void freeTextBuffer(TextBuffer *buffer);
+// The digits of value in base 10 or 16 (lower case), written backwards so
+// that they end just before end; returns where they begin. The generated
+// code and the records write millions of numbers, for which the general
+// machinery of snprintf costs far more.
+enum : size_t { DIGITS_ROOM = 24 };
+char *writeDigits(char *end, uint64_t value, unsigned base);
 
 // Release and dump.
 void releaseTree(Node *node);

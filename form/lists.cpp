@@ -48,6 +48,15 @@ int initTextBuffer(TextBuffer *buffer)
     return 0;
 }
 
+char *writeDigits(char *end, uint64_t value, unsigned base)
+{
+    do {
+        *--end = "0123456789abcdef"[value % base];
+        value /= base;
+    } while (value != 0);
+    return end;
+}
+
 void freeTextBuffer(TextBuffer *buffer)
 {
     zepFreeBuffer(buffer->text, buffer->capacity);

@@ -239,13 +239,9 @@ static bool formatNumber(char *number, size_t size, const char *format, uint64_t
         strchr(percent + 3, '%') != nullptr)
         return false;
     size_t head = static_cast<size_t>(percent - format), tail = strlen(percent + 3);
-    char digits[24];
-    char *end = digits + sizeof digits, *start = end;
-    unsigned base = percent[2] == 'x' ? 16 : 10;
-    do {
-        *--start = "0123456789abcdef"[value % base];
-        value /= base;
-    } while (value != 0);
+    char digits[DIGITS_ROOM];
+    char *end = digits + sizeof digits;
+    const char *start = writeDigits(end, value, percent[2] == 'x' ? 16 : 10);
     size_t count = static_cast<size_t>(end - start);
     if (head + count + tail >= size)
         return false;

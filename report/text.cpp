@@ -64,6 +64,23 @@ void appendByteEscape(std::string &out, unsigned char c)
     out += buffer;
 }
 
+// One byte of a value as a reader can see it: line ends and tabs as their C
+// escapes, other control bytes as \xNN.
+void appendVisible(std::string &out, char ch)
+{
+    unsigned char c = static_cast<unsigned char>(ch);
+    switch (c) {
+    case '\n': out += "\\n"; break;
+    case '\r': out += "\\r"; break;
+    case '\t': out += "\\t"; break;
+    default:
+        if (c < 0x20 || c == 0x7f)
+            appendByteEscape(out, c);
+        else
+            out += ch;
+    }
+}
+
 } // namespace
 
 std::string quoted(std::string_view text, size_t limit)
@@ -75,19 +92,9 @@ std::string quoted(std::string_view text, size_t limit)
             out += "...";
             break;
         }
-        unsigned char c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7f)
-                appendByteEscape(out, c);
-            else
-                out += ch;
-        }
+        if (ch == '\\' || ch == '"')
+            out += '\\';
+        appendVisible(out, ch);
     }
     out += '"';
     return out;
@@ -119,19 +126,8 @@ std::string_view trimmed(std::string_view text)
 std::string visible(std::string_view text)
 {
     std::string out;
-    for (char ch : text) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7f)
-                appendByteEscape(out, c);
-            else
-                out += ch;
-        }
-    }
+    for (char ch : text)
+        appendVisible(out, ch);
     return out;
 }
 

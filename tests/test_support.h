@@ -65,6 +65,29 @@ protected:
     }
 };
 
+// The run-wide state with a Context and an empty root to parse into.
+class TreeState : public RunState {
+protected:
+    void SetUp() override
+    {
+        RunState::SetUp();
+        makeContext();
+        root = createRoot();
+        ASSERT_NE(root, nullptr);
+        nextId = 2;
+        currentFileNo = 1;
+        otdFileCount = 0;
+    }
+
+    void TearDown() override
+    {
+        releaseTree(root);
+        RunState::TearDown();
+    }
+
+    Node *root = nullptr;
+};
+
 // A fresh temporary working directory for one test, removed afterwards.
 class ScratchDirectory {
 public:

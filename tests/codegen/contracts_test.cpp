@@ -11,25 +11,8 @@
 
 namespace {
 
-class ContractFragments : public RunState {
+class ContractFragments : public TreeState {
 protected:
-    void SetUp() override
-    {
-        RunState::SetUp();
-        makeContext();
-        root = createRoot();
-        ASSERT_NE(root, nullptr);
-        nextId = 2;
-        currentFileNo = 1;
-        otdFileCount = 0;
-    }
-
-    void TearDown() override
-    {
-        releaseTree(root);
-        RunState::TearDown();
-    }
-
     void parse(const std::string &text)
     {
         directory.write("a.otc", text);
@@ -62,7 +45,6 @@ protected:
     }
 
     ScratchDirectory directory;
-    Node *root = nullptr;
 };
 
 Node *childOfKind(Node *parent, uint32_t kind)

@@ -109,10 +109,11 @@ public:
             done += static_cast<size_t>(written);
         }
         // The record files carry the modification time into the checksum
-        // that the generated code repeats: a fixed one makes two runs on the
-        // same input write the same files.
-        const timespec fixed[2] = {{1000000000, 0}, {1000000000, 0}};
-        futimens(file, fixed);
+        // that the generated code repeats: the same time on every input
+        // makes two runs on it write the same files.
+        const timespec moment = {1000000000, 0};
+        const timespec accessAndChange[2] = {moment, moment};
+        futimens(file, accessAndChange);
         close(file);
     }
 

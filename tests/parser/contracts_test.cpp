@@ -7,25 +7,8 @@
 
 namespace {
 
-class Contracts : public RunState {
+class Contracts : public TreeState {
 protected:
-    void SetUp() override
-    {
-        RunState::SetUp();
-        makeContext();
-        root = createRoot();
-        ASSERT_NE(root, nullptr);
-        nextId = 2;
-        currentFileNo = 1;
-        otdFileCount = 0;
-    }
-
-    void TearDown() override
-    {
-        releaseTree(root);
-        RunState::TearDown();
-    }
-
     void parse(const std::string &name, const std::string &text)
     {
         directory.write(name, text);
@@ -41,7 +24,6 @@ protected:
     }
 
     ScratchDirectory directory; // made before the Context, which reads the working directory
-    Node *root = nullptr;
     std::string errors;
 };
 
