@@ -10,25 +10,19 @@
 
 namespace {
 
-class Expansion : public RunState {
+class Expansion : public TreeState {
 protected:
+    // The scope index outlives a tree unless it is cleared.
     void SetUp() override
     {
-        RunState::SetUp();
+        TreeState::SetUp();
         clearScopes();
-        makeContext();
-        root = createRoot();
-        ASSERT_NE(root, nullptr);
-        nextId = 2;
-        currentFileNo = 1;
-        otdFileCount = 0;
     }
 
     void TearDown() override
     {
         clearScopes();
-        releaseTree(root);
-        RunState::TearDown();
+        TreeState::TearDown();
     }
 
     // Writes a.otd and parses it; nothing may be reported.
@@ -123,7 +117,6 @@ protected:
     Node *topClass(const char *name) const { return child(root, KIND_TEST_CLASS, name); }
 
     ScratchDirectory directory; // made before the Context, which reads the working directory
-    Node *root = nullptr;
     std::string errors;
 };
 
