@@ -26,6 +26,7 @@ struct GenState {
     uint64_t depth; // components and PROCs open at once
     bool failed; // a write that ran out of memory; reported once
     TextBuffer scratch;
+    SubstitutionScratch substitution;
 };
 
 extern GenState gen;
@@ -77,7 +78,9 @@ int writeStubCheckResets(const Node *component, uint64_t level);
 int prepareStub(Node *stub);
 void writeStubTrailer(Node *stub);
 void writeCounterDeclarations(const Node *node);
-// The text with the bindings in force for node applied; null after message 50.
+// The text with the bindings in force for node applied, to be written at
+// once: a changed text lives in the generator's scratch until the next call.
+// Null after message 50.
 const char *substitute(const char *text, const Node *node);
 // Pushes a frame for the actuals, when there are any; -1 after message 50.
 int pushBindings(const Node *referring, const Node *owner, const NameEntry *actuals, bool *pushed);

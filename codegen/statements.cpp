@@ -611,11 +611,24 @@ const char *substitute(const char *text, const Node *node)
         const BindingFrame *frame = frames[--count];
         if (!isAncestorOrSelf(frame->owner, node))
             continue;
-        text = substituteText(text, frame->bindings);
+        text = substituteScratch(text, frame->bindings, &gen.substitution);
         if (text == nullptr)
             return nullptr;
     }
     return text;
+}
+
+// An actual parameter with the outer bindings applied; it is kept while its
+// frame is, so a changed text is pooled. Null after message 50.
+static const char *pooledActual(const char *text, const Node *referring)
+{
+    const char *actual = substitute(text, referring);
+    if (actual == nullptr || actual == text)
+        return actual;
+    actual = internCopy(actual, strlen(actual));
+    if (actual == nullptr)
+        report(50, nullptr, 0);
+    return actual;
 }
 
 int pushBindings(const Node *referring, const Node *owner, const NameEntry *actuals, bool *pushed)
@@ -631,7 +644,7 @@ int pushBindings(const Node *referring, const Node *owner, const NameEntry *actu
     *frame = BindingFrame{owner, nullptr, nullptr};
     Binding **tail = &frame->bindings;
     for (; actuals != nullptr; actuals = actuals->next) {
-        const char *actual = substitute(actuals->text, referring);
+        const char *actual = pooledActual(actuals->text, referring);
         auto *binding = actual != nullptr ? static_cast<Binding *>(zepAlloc(sizeof(Binding))) : nullptr;
         if (binding == nullptr) {
             if (actual != nullptr)

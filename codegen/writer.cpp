@@ -297,6 +297,7 @@ int generateTopLevel(Node *root)
 void resetState()
 {
     freeTextBuffer(&gen.scratch);
+    freeSubstitutionScratch(&gen.substitution);
     gen = GenState{};
     gen.blockCounter = 1;
 }
@@ -372,6 +373,10 @@ void emitInstr(const char *pattern, ...)
 
 const char *escaped(const char *text)
 {
+    // Written at once, so a text with nothing to escape goes out as it is,
+    // without a trip through the pool.
+    if (text != nullptr && !needsQuoteEscapes(text))
+        return text;
     const char *result = escapeQuotes(text);
     if (result == nullptr)
         failWrite();
@@ -467,5 +472,6 @@ int generate(Node *root)
     releaseCells(gen.runStack);
     releaseCells(gen.procStack);
     freeTextBuffer(&gen.scratch);
+    freeSubstitutionScratch(&gen.substitution);
     return result;
 }

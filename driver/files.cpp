@@ -235,15 +235,16 @@ static const char *internScratch(char *scratch)
     return interned;
 }
 
+bool needsQuoteEscapes(const char *text)
+{
+    return text[strcspn(text, "\\\"")] != '\0';
+}
+
 const char *escapeQuotes(const char *text)
 {
-    // Every #line directive and record asks for this; most texts hold
-    // nothing to escape and are pooled already.
-    if (text != nullptr) {
-        size_t length = strcspn(text, "\\\"");
-        if (text[length] == '\0')
-            return internCopy(text, length);
-    }
+    // Most texts hold nothing to escape and are pooled already.
+    if (text != nullptr && !needsQuoteEscapes(text))
+        return internText(text);
     char *copy = scratchFor(text);
     if (copy == nullptr)
         return nullptr;

@@ -22,5 +22,8 @@ FileEntry *addFileEntry(FileEntry *list, uint32_t fileNo, const char *directory,
 FILE *openOutputFile(const char *path, int code);
 int closeFile(FILE *stream);
 const char *escapeQuotes(const char *text);
+// Whether text holds a backslash or a double quote that escapeQuotes would
+// escape; a text that does not may be written as it is.
+bool needsQuoteEscapes(const char *text);
 const char *unescapeText(const char *text);
 const char *copyEnvironment(const char *name);

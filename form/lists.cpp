@@ -48,11 +48,21 @@ int initTextBuffer(TextBuffer *buffer)
     return 0;
 }
 
+// Each base has its own loop: a division by a constant is a multiplication,
+// by a variable a division instruction, and every line and record writes
+// several numbers.
 char *writeDigits(char *end, uint64_t value, unsigned base)
 {
+    if (base == 16) {
+        do {
+            *--end = "0123456789abcdef"[value & 15];
+            value >>= 4;
+        } while (value != 0);
+        return end;
+    }
     do {
-        *--end = "0123456789abcdef"[value % base];
-        value /= base;
+        *--end = static_cast<char>('0' + value % 10);
+        value /= 10;
     } while (value != 0);
     return end;
 }

@@ -66,8 +66,26 @@ bool isKnownKind(uint32_t kind)
     return kindName(kind) != nullptr;
 }
 
+// Nodes come file after file, so the display path of the last node's file
+// is kept: pooled texts are compared by pointer. A new run starts with a new
+// root, after the pool of the last one is gone, and forgets it.
+static struct {
+    const char *directory, *fileName, *displayPath;
+} lastPlace;
+
+static const char *displayPathOf(const NodePlace &place)
+{
+    if (place.directory == lastPlace.directory && place.fileName == lastPlace.fileName)
+        return lastPlace.displayPath;
+    const char *path = makeDisplayPath(place.directory, place.fileName);
+    if (path != nullptr)
+        lastPlace = {place.directory, place.fileName, path};
+    return path;
+}
+
 Node *createRoot()
 {
+    lastPlace = {};
     Node *root = static_cast<Node *>(zepAllocRecord(sizeof(Node)));
     if (root == nullptr)
         return nullptr;
@@ -100,7 +118,7 @@ Node *createNode(Node *parent, uint32_t kind, const char *name, const NodePlace 
     // Without its display path a node could not be named in any message, so
     // a node whose path cannot be made is not made at all.
     if (place.directory != nullptr && place.fileName != nullptr) {
-        node->displayPath = makeDisplayPath(place.directory, place.fileName);
+        node->displayPath = displayPathOf(place);
         if (node->displayPath == nullptr) {
             zepFreeRecord(node);
             return nullptr;

@@ -264,7 +264,9 @@ void addQuoted(RecordLine *line, std::initializer_list<Piece> pieces, bool utf8)
     for (const Piece &piece : pieces) {
         if (line->failed)
             return;
-        const char *text = piece.escaped ? escapeQuotes(piece.text) : piece.text;
+        // Most texts hold nothing to escape and are added as they are.
+        bool plain = !piece.escaped || (piece.text != nullptr && !needsQuoteEscapes(piece.text));
+        const char *text = plain ? piece.text : escapeQuotes(piece.text);
         if (text == nullptr) {
             // A record left out without a message would pass for a whole file:
             // its checksum, repeated in the generated code, would agree.

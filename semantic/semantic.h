@@ -22,6 +22,14 @@ struct Binding {
 // an interned text, the text itself when nothing changed, or null after
 // message 50.
 const char *substituteText(const char *text, const Binding *bindings);
+// The same for a text that is written out at once: a changed text is left
+// in one of the scratch buffers, valid until the next call with them, and is
+// not pooled. The caller frees the buffers when done.
+struct SubstitutionScratch {
+    TextBuffer buffers[2];
+};
+const char *substituteScratch(const char *text, const Binding *bindings, SubstitutionScratch *scratch);
+void freeSubstitutionScratch(SubstitutionScratch *scratch);
 
 // Resolution steps that expansion uses again.
 Node *resolveBase(Node *testClass, NameSegment *base);

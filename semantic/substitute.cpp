@@ -90,7 +90,7 @@ int substituteOnce(const char *text, const Binding &binding, TextBuffer *out)
 
 } // namespace
 
-const char *substituteText(const char *text, const Binding *bindings)
+const char *substituteScratch(const char *text, const Binding *bindings, SubstitutionScratch *scratch)
 {
     const char *current = text;
     for (const Binding *binding = bindings; binding != nullptr; binding = binding->next) {
@@ -101,30 +101,41 @@ const char *substituteText(const char *text, const Binding *bindings)
         // formal anywhere needs no scan and no buffer.
         if (strstr(current, binding->formal) == nullptr)
             continue;
-        TextBuffer out;
-        if (initTextBuffer(&out) != 0) {
+        // Each pass reads the text the last one made, so it writes the other
+        // buffer.
+        TextBuffer *out = &scratch->buffers[current == scratch->buffers[0].text ? 1 : 0];
+        if (out->capacity == 0 && initTextBuffer(out) != 0) {
             report(50, nullptr, 0);
             return nullptr;
         }
-        int replaced = substituteOnce(current, *binding, &out);
+        out->length = 0;
+        int replaced = substituteOnce(current, *binding, out);
         if (replaced < 0) {
-            freeTextBuffer(&out);
             report(50, nullptr, 0);
             return nullptr;
         }
-        if (replaced == 0) {
-            freeTextBuffer(&out);
-            continue;
-        }
-        // The pool keeps a text to the end of the run: an exact copy, not
-        // the buffer with its room to grow.
-        const char *interned = internCopy(out.text, out.length);
-        freeTextBuffer(&out);
-        if (interned == nullptr) {
-            report(50, nullptr, 0);
-            return nullptr;
-        }
-        current = interned;
+        if (replaced > 0)
+            current = out->text;
     }
     return current;
+}
+
+void freeSubstitutionScratch(SubstitutionScratch *scratch)
+{
+    freeTextBuffer(&scratch->buffers[0]);
+    freeTextBuffer(&scratch->buffers[1]);
+}
+
+const char *substituteText(const char *text, const Binding *bindings)
+{
+    SubstitutionScratch scratch{};
+    const char *result = substituteScratch(text, bindings, &scratch);
+    if (result != nullptr && result != text) {
+        // The pool keeps an exact copy, not the buffer with its room to grow.
+        result = internCopy(result, strlen(result));
+        if (result == nullptr)
+            report(50, nullptr, 0);
+    }
+    freeSubstitutionScratch(&scratch);
+    return result;
 }
