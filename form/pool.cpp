@@ -18,6 +18,17 @@ PoolEntry **buckets;
 size_t bucketCount;
 size_t entryCount;
 
+// The entries last found or added, by hash: a script repeats its keywords,
+// names and file paths all the time, and this small table stays in the
+// cache where the chains of a large pool do not.
+enum : size_t { RECENT_COUNT = 4096 };
+PoolEntry *recent[RECENT_COUNT];
+
+bool holds(const PoolEntry *entry, const char *text, size_t length, uint64_t hash)
+{
+    return entry->hash == hash && entry->length == length && memcmp(entry->text, text, length) == 0;
+}
+
 // Eight bytes a step: native code and expressions make long texts, and
 // every token, record text and substitution is looked up.
 uint64_t hashText(const char *text, size_t length)
@@ -61,11 +72,16 @@ void growPool()
 
 PoolEntry *findEntry(const char *text, size_t length, uint64_t hash)
 {
+    PoolEntry **seen = &recent[(hash >> 40) & (RECENT_COUNT - 1)];
+    if (*seen != nullptr && holds(*seen, text, length, hash))
+        return *seen;
     if (bucketCount == 0)
         return nullptr;
     for (PoolEntry *entry = buckets[hash & (bucketCount - 1)]; entry != nullptr; entry = entry->next) {
-        if (entry->hash == hash && entry->length == length && memcmp(entry->text, text, length) == 0)
+        if (holds(entry, text, length, hash)) {
+            *seen = entry;
             return entry;
+        }
     }
     return nullptr;
 }
@@ -83,6 +99,7 @@ bool addEntry(char *text, size_t length, uint64_t hash)
     size_t slot = hash & (bucketCount - 1);
     *entry = {text, length, hash, buckets[slot]};
     buckets[slot] = entry;
+    recent[(hash >> 40) & (RECENT_COUNT - 1)] = entry;
     entryCount++;
     return true;
 }
@@ -131,6 +148,7 @@ const char *internText(const char *text)
 
 void clearStringPool()
 {
+    memset(recent, 0, sizeof recent);
     buckets = nullptr;
     bucketCount = 0;
     entryCount = 0;
