@@ -618,19 +618,6 @@ const char *substitute(const char *text, const Node *node)
     return text;
 }
 
-// An actual parameter with the outer bindings applied; it is kept while its
-// frame is, so a changed text is pooled. Null after message 50.
-static const char *pooledActual(const char *text, const Node *referring)
-{
-    const char *actual = substitute(text, referring);
-    if (actual == nullptr || actual == text)
-        return actual;
-    actual = internCopy(actual, strlen(actual));
-    if (actual == nullptr)
-        report(50, nullptr, 0);
-    return actual;
-}
-
 int pushBindings(const Node *referring, const Node *owner, const NameEntry *actuals, bool *pushed)
 {
     *pushed = false;
@@ -644,7 +631,8 @@ int pushBindings(const Node *referring, const Node *owner, const NameEntry *actu
     *frame = BindingFrame{owner, nullptr, nullptr};
     Binding **tail = &frame->bindings;
     for (; actuals != nullptr; actuals = actuals->next) {
-        const char *actual = pooledActual(actuals->text, referring);
+        // Kept while the frame is, so a changed text is pooled.
+        const char *actual = keepSubstitution(actuals->text, substitute(actuals->text, referring));
         auto *binding = actual != nullptr ? static_cast<Binding *>(zepAlloc(sizeof(Binding))) : nullptr;
         if (binding == nullptr) {
             if (actual != nullptr)

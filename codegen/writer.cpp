@@ -50,7 +50,7 @@ void putCode(const char *text, size_t length)
     if (codeBlockLength + length > sizeof codeBlock) {
         flushCode();
         if (length > sizeof codeBlock) {
-            fwrite(text, 1, length, context->codeStream);
+            fwrite_unlocked(text, 1, length, context->codeStream);
             return;
         }
     }
@@ -300,6 +300,7 @@ void resetState()
     freeSubstitutionScratch(&gen.substitution);
     gen = GenState{};
     gen.blockCounter = 1;
+    codeBlockLength = 0;
 }
 
 int generateFiles(Node *root)
@@ -464,7 +465,6 @@ int generate(Node *root)
         return -1;
     }
     resetState();
-    codeBlockLength = 0;
     int result = initTextBuffer(&gen.scratch) == 0 ? generateFiles(root) : (failWrite(), -1);
     flushCode();
     while (gen.bindingStack != nullptr)

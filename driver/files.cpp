@@ -116,15 +116,6 @@ const char *makeDisplayPath(const char *directory, const char *fileName)
     const char *shown = strncmp(directory, prefix, prefixLength) == 0 ? directory + prefixLength : directory;
     zepFree(asked);
     size_t shownLength = strlen(shown), nameLength = strlen(fileName);
-    // Every node asks for the path of its file, which is pooled after the
-    // first: a short one is put together on the stack, and the pool copies
-    // it only the first time.
-    char known[512];
-    if (shownLength + nameLength < sizeof known) {
-        memcpy(known, shown, shownLength);
-        memcpy(known + shownLength, fileName, nameLength);
-        return internCopy(known, shownLength + nameLength);
-    }
     char *display = static_cast<char *>(zepAlloc(shownLength + nameLength + 1));
     if (display == nullptr)
         return nullptr;

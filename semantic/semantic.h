@@ -30,6 +30,9 @@ struct SubstitutionScratch {
 };
 const char *substituteScratch(const char *text, const Binding *bindings, SubstitutionScratch *scratch);
 void freeSubstitutionScratch(SubstitutionScratch *scratch);
+// A scratch result of substituting text, pooled so that it can be kept: text
+// itself when nothing changed, null as it came or after message 50.
+const char *keepSubstitution(const char *text, const char *result);
 
 // Resolution steps that expansion uses again.
 Node *resolveBase(Node *testClass, NameSegment *base);

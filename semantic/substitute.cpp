@@ -126,16 +126,21 @@ void freeSubstitutionScratch(SubstitutionScratch *scratch)
     freeTextBuffer(&scratch->buffers[1]);
 }
 
+const char *keepSubstitution(const char *text, const char *result)
+{
+    if (result == nullptr || result == text)
+        return result;
+    // The pool keeps an exact copy, not the buffer with its room to grow.
+    const char *kept = internCopy(result, strlen(result));
+    if (kept == nullptr)
+        report(50, nullptr, 0);
+    return kept;
+}
+
 const char *substituteText(const char *text, const Binding *bindings)
 {
     SubstitutionScratch scratch{};
-    const char *result = substituteScratch(text, bindings, &scratch);
-    if (result != nullptr && result != text) {
-        // The pool keeps an exact copy, not the buffer with its room to grow.
-        result = internCopy(result, strlen(result));
-        if (result == nullptr)
-            report(50, nullptr, 0);
-    }
+    const char *result = keepSubstitution(text, substituteScratch(text, bindings, &scratch));
     freeSubstitutionScratch(&scratch);
     return result;
 }

@@ -111,8 +111,8 @@ public:
         // The record files carry the modification time into the checksum
         // that the generated code repeats: the same time on every input
         // makes two runs on it write the same files.
-        const timespec moment = {1000000000, 0};
-        const timespec accessAndChange[2] = {moment, moment};
+        const timespec newYear2000 = {946684800, 0};
+        const timespec accessAndChange[2] = {newYear2000, newYear2000};
         futimens(file, accessAndChange);
         close(file);
     }
