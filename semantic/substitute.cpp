@@ -53,19 +53,22 @@ bool appendBytes(TextBuffer *out, const char *bytes, size_t count)
 }
 
 // One scan of text for one binding into out; -1 when memory runs out,
-// otherwise the number of replacements.
+// otherwise the number of replacements. The text between two replacements
+// is copied in one piece.
 int substituteOnce(const char *text, const Binding &binding, TextBuffer *out)
 {
     size_t formalLength = strlen(binding.formal), actualLength = strlen(binding.actual);
     int replaced = 0;
     int state = IN_CODE;
-    size_t i = 0;
+    size_t i = 0, copied = 0;
     while (text[i] != '\0') {
-        if (state == IN_CODE && strncmp(text + i, binding.formal, formalLength) == 0 &&
+        if (state == IN_CODE && text[i] == binding.formal[0] &&
+            strncmp(text + i, binding.formal, formalLength) == 0 &&
             (i == 0 || !isIdentifierChar(text[i - 1])) && !isIdentifierChar(text[i + formalLength])) {
-            if (!appendBytes(out, binding.actual, actualLength))
+            if (!appendBytes(out, text + copied, i - copied) || !appendBytes(out, binding.actual, actualLength))
                 return -1;
             i += formalLength;
+            copied = i;
             replaced++;
             continue;
         }
@@ -81,11 +84,9 @@ int substituteOnce(const char *text, const Binding &binding, TextBuffer *out)
             }
             state = next;
         }
-        if (!appendBytes(out, text + i, length))
-            return -1;
         i += length;
     }
-    return replaced;
+    return appendBytes(out, text + copied, i - copied) ? replaced : -1;
 }
 
 } // namespace

@@ -95,6 +95,16 @@ TEST_F(Substitution, ContinuesAfterTheReplacement)
     EXPECT_EQ(apply("n*n"), "(n+1)*(n+1)");
 }
 
+TEST_F(Substitution, LongTextsKeepEveryByteAroundTheReplacements)
+{
+    // Longer than a text buffer's first size, so the copies between the
+    // replacements grow the result several times.
+    bind("n", "value");
+    std::string filler(3000, 'x');
+    EXPECT_EQ(apply("n " + filler + " n " + filler + " /* n */ n"),
+              "value " + filler + " value " + filler + " /* n */ value");
+}
+
 TEST_F(Substitution, AppliesBindingsInListOrder)
 {
     bind("a", "b");
