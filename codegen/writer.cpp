@@ -37,12 +37,40 @@ void appendCaptured(const char *text, size_t length)
 // the C library per piece. Flushed before the stream is used otherwise.
 char codeBlock[1 << 16];
 size_t codeBlockLength;
+// The lines of the generated file are counted only when a #line directive
+// names one, and then over all the text since the last count at once.
+size_t codeBlockCounted;
+
+// A byte-wide count cannot overflow within a run of 255 bytes, which lets
+// the compiler compare and add many bytes an instruction.
+uint64_t countLines(const char *text, size_t length)
+{
+    uint64_t lines = 0;
+    while (length > 0) {
+        size_t run = length < 255 ? length : 255;
+        unsigned char inRun = 0;
+        for (size_t i = 0; i < run; i++)
+            inRun = static_cast<unsigned char>(inRun + (text[i] == '\n'));
+        lines += inRun;
+        text += run;
+        length -= run;
+    }
+    return lines;
+}
+
+void countCodeLines()
+{
+    gen.outputLine += countLines(codeBlock + codeBlockCounted, codeBlockLength - codeBlockCounted);
+    codeBlockCounted = codeBlockLength;
+}
 
 void flushCode()
 {
+    countCodeLines();
     if (codeBlockLength > 0)
         fwrite_unlocked(codeBlock, 1, codeBlockLength, context->codeStream);
     codeBlockLength = 0;
+    codeBlockCounted = 0;
 }
 
 void putCode(const char *text, size_t length)
@@ -50,6 +78,7 @@ void putCode(const char *text, size_t length)
     if (codeBlockLength + length > sizeof codeBlock) {
         flushCode();
         if (length > sizeof codeBlock) {
+            gen.outputLine += countLines(text, length);
             fwrite_unlocked(text, 1, length, context->codeStream);
             return;
         }
@@ -74,9 +103,6 @@ void writeIndented(const char *text, size_t length, uint64_t level)
         return;
     }
     putCode(text, length);
-    for (const char *p = static_cast<const char *>(memchr(text, '\n', length)); p != nullptr;
-         p = static_cast<const char *>(memchr(p + 1, '\n', length - static_cast<size_t>(p + 1 - text))))
-        gen.outputLine++;
 }
 
 bool addToScratch(const char *text, size_t length)
@@ -301,6 +327,7 @@ void resetState()
     gen = GenState{};
     gen.blockCounter = 1;
     codeBlockLength = 0;
+    codeBlockCounted = 0;
 }
 
 int generateFiles(Node *root)
@@ -408,6 +435,7 @@ void outputLineDirective()
         return;
     // The directive names the line that follows it: its leading newline
     // ends the current line and the directive takes the next.
+    countCodeLines();
     uint64_t line = gen.outputLine + 2;
     const char *path = escaped(context->codePath);
     if (path == nullptr)
