@@ -216,47 +216,44 @@ static void failRecord(RecordLine *line)
     line->failed = true;
 }
 
-void addRaw(RecordLine *line, const char *text)
+// length bytes of text, kept terminated.
+static void addBytes(RecordLine *line, const char *text, size_t length)
 {
-    size_t length = strlen(text);
     if (line->failed)
         return;
     if (reserveText(&line->text, length) != 0) {
         failRecord(line);
         return;
     }
-    memcpy(line->text.text + line->text.length, text, length + 1);
+    memcpy(line->text.text + line->text.length, text, length);
     line->text.length += length;
+    line->text.text[line->text.length] = '\0';
 }
 
-// The text of a format with one conversion %lu or %lx of value, made without
-// snprintf, whose general machinery took a good part of the writing of the
-// records; false for any other format.
-static bool formatNumber(char *number, size_t size, const char *format, uint64_t value)
+void addRaw(RecordLine *line, const char *text)
+{
+    addBytes(line, text, strlen(text));
+}
+
+// A format with one conversion %lu or %lx, the only ones the records use, is
+// written without snprintf, whose general machinery took a good part of the
+// writing of the records.
+void addNumber(RecordLine *line, const char *format, uint64_t value)
 {
     const char *percent = strchr(format, '%');
     if (percent == nullptr || percent[1] != 'l' || (percent[2] != 'u' && percent[2] != 'x') ||
-        strchr(percent + 3, '%') != nullptr)
-        return false;
-    size_t head = static_cast<size_t>(percent - format), tail = strlen(percent + 3);
+        strchr(percent + 3, '%') != nullptr) {
+        char number[64];
+        snprintf(number, sizeof number, format, value);
+        addRaw(line, number);
+        return;
+    }
     char digits[DIGITS_ROOM];
     char *end = digits + sizeof digits;
     const char *start = writeDigits(end, value, percent[2] == 'x' ? 16 : 10);
-    size_t count = static_cast<size_t>(end - start);
-    if (head + count + tail >= size)
-        return false;
-    memcpy(number, format, head);
-    memcpy(number + head, start, count);
-    memcpy(number + head + count, percent + 3, tail + 1);
-    return true;
-}
-
-void addNumber(RecordLine *line, const char *format, uint64_t value)
-{
-    char number[64];
-    if (!formatNumber(number, sizeof number, format, value))
-        snprintf(number, sizeof number, format, value);
-    addRaw(line, number);
+    addBytes(line, format, static_cast<size_t>(percent - format));
+    addBytes(line, start, static_cast<size_t>(end - start));
+    addRaw(line, percent + 3);
 }
 
 void addQuoted(RecordLine *line, std::initializer_list<Piece> pieces, bool utf8)
