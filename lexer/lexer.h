@@ -98,7 +98,18 @@ int makeToken(ScanStream *stream, Token *token, const char *text, size_t length,
 
 // A growing capture text: the scratch buffer of one token.
 int openScratch(ScanStream *stream, TextBuffer *scratch);
-int appendScratch(ScanStream *stream, TextBuffer *scratch, char c);
+// The slow path of appendScratch: grows the scratch text, or reports
+// message 3 and frees it.
+int growScratch(ScanStream *stream, TextBuffer *scratch, char c);
+// Captures run a byte at a time, so the common case is inline.
+inline int appendScratch(ScanStream *stream, TextBuffer *scratch, char c)
+{
+    if (scratch->length + 1 >= scratch->capacity)
+        return growScratch(stream, scratch, c);
+    scratch->text[scratch->length++] = c;
+    scratch->text[scratch->length] = '\0';
+    return 0;
+}
 // makeToken from the scratch text, which is freed whatever happens.
 int makeScratchToken(ScanStream *stream, Token *token, TextBuffer *scratch, uint32_t code);
 // Reports message 10 "`expected' expected instead of `found'." and frees

@@ -448,9 +448,9 @@ int openScratch(ScanStream *stream, TextBuffer *scratch)
     return -1;
 }
 
-int appendScratch(ScanStream *stream, TextBuffer *scratch, char c)
+int growScratch(ScanStream *stream, TextBuffer *scratch, char c)
 {
-    if (scratch->length + 1 >= scratch->capacity && reserveText(scratch, 1) != 0) {
+    if (reserveText(scratch, 1) != 0) {
         report(3, stream->displayPath, stream->line, messageArgument(scratch->text));
         freeTextBuffer(scratch);
         return -1;
