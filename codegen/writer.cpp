@@ -380,8 +380,12 @@ void writeLine(uint64_t level, const char *pattern, ...)
     va_end(arguments);
     if (text == nullptr)
         return;
-    writeIndented(text, gen.scratch.length, level);
-    writeIndented("\n", 1, 0);
+    // The line and its end go out as one piece.
+    if (!addToScratch("\n", 1)) {
+        failWrite();
+        return;
+    }
+    writeIndented(gen.scratch.text, gen.scratch.length, level);
 }
 
 void writeInstr(const char *text)

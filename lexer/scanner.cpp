@@ -118,8 +118,12 @@ bool isWordChar(int c)
 
 uint32_t keywordCode(const char *word, size_t length)
 {
+    // Most words are names: the first letter turns nearly all of them away
+    // before a whole comparison.
+    int first = tolower(static_cast<unsigned char>(word[0]));
     for (const Keyword &keyword : KEYWORDS) {
-        if (keyword.length == length && strncasecmp(keyword.word, word, length) == 0)
+        if (keyword.length == length && tolower(static_cast<unsigned char>(keyword.word[0])) == first &&
+            strncasecmp(keyword.word, word, length) == 0)
             return keyword.code;
     }
     return KIND_IDENTIFIER;
