@@ -355,6 +355,8 @@ int initTextBuffer(TextBuffer *buffer);
 // (the buffer is left as it was).
 int reserveText(TextBuffer *buffer, size_t extra);
 int appendText(TextBuffer *buffer, const char *text);
+// count bytes, kept terminated, without a message; -1 when memory runs out.
+int appendBytes(TextBuffer *buffer, const char *bytes, size_t count);
 void freeTextBuffer(TextBuffer *buffer);
 // The digits of value in base 10 or 16 (lower case), written backwards so
 // that they end just before end; returns where they begin. The generated

@@ -95,7 +95,7 @@ int reserveText(TextBuffer *buffer, size_t extra)
     return 0;
 }
 
-static int appendBytes(TextBuffer *buffer, const char *bytes, size_t count)
+int appendBytes(TextBuffer *buffer, const char *bytes, size_t count)
 {
     if (reserveText(buffer, count) != 0)
         return -1;

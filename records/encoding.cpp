@@ -35,16 +35,6 @@ int localCharset()
     return charset;
 }
 
-int appendBytes(TextBuffer *buffer, const char *bytes, size_t count)
-{
-    if (reserveText(buffer, count) != 0)
-        return -1;
-    memcpy(buffer->text + buffer->length, bytes, count);
-    buffer->length += count;
-    buffer->text[buffer->length] = '\0';
-    return 0;
-}
-
 int appendLatin1(TextBuffer *buffer, unsigned char c)
 {
     if (c < 0x80) {

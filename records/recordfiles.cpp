@@ -219,15 +219,8 @@ static void failRecord(RecordLine *line)
 // length bytes of text, kept terminated.
 static void addBytes(RecordLine *line, const char *text, size_t length)
 {
-    if (line->failed)
-        return;
-    if (reserveText(&line->text, length) != 0) {
+    if (!line->failed && appendBytes(&line->text, text, length) != 0)
         failRecord(line);
-        return;
-    }
-    memcpy(line->text.text + line->text.length, text, length);
-    line->text.length += length;
-    line->text.text[line->text.length] = '\0';
 }
 
 void addRaw(RecordLine *line, const char *text)

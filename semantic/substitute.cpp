@@ -42,16 +42,6 @@ int nextState(int state, const char *text, size_t i)
     }
 }
 
-bool appendBytes(TextBuffer *out, const char *bytes, size_t count)
-{
-    if (reserveText(out, count) != 0)
-        return false;
-    memcpy(out->text + out->length, bytes, count);
-    out->length += count;
-    out->text[out->length] = '\0';
-    return true;
-}
-
 // One scan of text for one binding into out; -1 when memory runs out,
 // otherwise the number of replacements. The text between two replacements
 // is copied in one piece.
@@ -65,7 +55,7 @@ int substituteOnce(const char *text, const Binding &binding, TextBuffer *out)
         if (state == IN_CODE && text[i] == binding.formal[0] &&
             strncmp(text + i, binding.formal, formalLength) == 0 &&
             (i == 0 || !isIdentifierChar(text[i - 1])) && !isIdentifierChar(text[i + formalLength])) {
-            if (!appendBytes(out, text + copied, i - copied) || !appendBytes(out, binding.actual, actualLength))
+            if (appendBytes(out, text + copied, i - copied) != 0 || appendBytes(out, binding.actual, actualLength) != 0)
                 return -1;
             i += formalLength;
             copied = i;
@@ -86,7 +76,7 @@ int substituteOnce(const char *text, const Binding &binding, TextBuffer *out)
         }
         i += length;
     }
-    return appendBytes(out, text + copied, i - copied) ? replaced : -1;
+    return appendBytes(out, text + copied, i - copied) == 0 ? replaced : -1;
 }
 
 } // namespace
