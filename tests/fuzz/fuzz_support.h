@@ -109,11 +109,11 @@ public:
             done += static_cast<size_t>(written);
         }
         // The record files carry the modification time into the checksum
-        // that the generated code repeats: the same time on every input
+        // that the generated code repeats: every input dated at the epoch
         // makes two runs on it write the same files.
-        const timespec sameTime = {1, 0};
-        const timespec accessAndChange[2] = {sameTime, sameTime};
-        futimens(file, accessAndChange);
+        const timespec epoch{};
+        const timespec accessAndModification[2] = {epoch, epoch};
+        futimens(file, accessAndModification);
         close(file);
     }
 
