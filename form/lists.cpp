@@ -9,31 +9,44 @@ enum : size_t { BUFFER_STEP = 2048 };
 
 // Every NameSegment and NameEntry ever made, newest first: cells may be
 // shared between payloads and copies, so they are freed only from here.
+// Where records are freed by number the chains need not be walked, which on
+// a large script would touch every cell again at the end of the run.
 static NameSegment *segmentRegistry;
 static NameEntry *parameterRegistry;
+static size_t segmentCount, parameterCount;
 
 void clearRegistries()
 {
     segmentRegistry = nullptr;
     parameterRegistry = nullptr;
+    segmentCount = 0;
+    parameterCount = 0;
 }
 
 void releaseSegments()
 {
-    while (segmentRegistry != nullptr) {
-        NameSegment *next = segmentRegistry->registryNext;
-        zepFreeRecord(segmentRegistry);
-        segmentRegistry = next;
+    if (!zepFreeRecords(segmentCount)) {
+        while (segmentRegistry != nullptr) {
+            NameSegment *next = segmentRegistry->registryNext;
+            zepFreeRecord(segmentRegistry);
+            segmentRegistry = next;
+        }
     }
+    segmentRegistry = nullptr;
+    segmentCount = 0;
 }
 
 void releaseParameters()
 {
-    while (parameterRegistry != nullptr) {
-        NameEntry *next = parameterRegistry->registryNext;
-        zepFreeRecord(parameterRegistry);
-        parameterRegistry = next;
+    if (!zepFreeRecords(parameterCount)) {
+        while (parameterRegistry != nullptr) {
+            NameEntry *next = parameterRegistry->registryNext;
+            zepFreeRecord(parameterRegistry);
+            parameterRegistry = next;
+        }
     }
+    parameterRegistry = nullptr;
+    parameterCount = 0;
 }
 
 int initTextBuffer(TextBuffer *buffer)
@@ -127,6 +140,7 @@ static bool endItem(NameEntry **head, NameEntry **tail, const TextBuffer &item, 
     }
     *entry = {text, tag, nullptr, nullptr, parameterRegistry};
     parameterRegistry = entry;
+    parameterCount++;
     if (*tail != nullptr)
         (*tail)->next = entry;
     else
@@ -257,6 +271,7 @@ NameSegment *appendSegment(NameSegment *list, const char *text, NameEntry *argum
         return nullptr;
     *segment = {text, arguments, nullptr, nullptr, segmentRegistry};
     segmentRegistry = segment;
+    segmentCount++;
     if (list == nullptr)
         return segment;
     NameSegment *last = list;
@@ -275,6 +290,7 @@ int copyNameList(const NameEntry *list, NameEntry **copy)
             return -1;
         *entry = {list->text, list->tag, list->formal, nullptr, parameterRegistry};
         parameterRegistry = entry;
+        parameterCount++;
         if (tail != nullptr)
             tail->next = entry;
         else

@@ -138,6 +138,11 @@ void zepFreeRecord(void *record)
 {
     zepFree(record);
 }
+
+bool zepFreeRecords(size_t)
+{
+    return false;
+}
 #else
 namespace {
 
@@ -185,10 +190,11 @@ void *zepAllocRecord(size_t size)
     return record;
 }
 
-void zepFreeRecord(void *record)
+bool zepFreeRecords(size_t count)
 {
-    if (record == nullptr || --liveRecords > 0)
-        return;
+    liveRecords -= count;
+    if (liveRecords > 0)
+        return true;
     while (recordBlocks != nullptr) {
         RecordBlock *next = recordBlocks->next;
         free(recordBlocks);
@@ -196,6 +202,13 @@ void zepFreeRecord(void *record)
     }
     recordNext = nullptr;
     recordRoom = 0;
+    return true;
+}
+
+void zepFreeRecord(void *record)
+{
+    if (record != nullptr)
+        zepFreeRecords(1);
 }
 #endif
 

@@ -22,6 +22,10 @@ void zepFreeBuffer(void *block, size_t size);
 // the blocks go back when the last record cut from them is freed.
 void *zepAllocRecord(size_t size);
 void zepFreeRecord(void *record);
+// Frees count records at once, without being shown them, where records only
+// count towards their blocks; false (nothing freed) where each record is a
+// block of its own, as under AddressSanitizer.
+bool zepFreeRecords(size_t count);
 // A heap copy of text (length bytes plus a terminator), or null.
 char *zepCopy(const char *text, size_t length);
 char *zepCopyText(const char *text);

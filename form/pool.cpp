@@ -1,5 +1,7 @@
-// The string pool. Texts are kept in a chained hash table that doubles as it
-// fills, so a lookup compares only texts of the same hash and length.
+// The string pool. Texts are kept in an open-addressed table that doubles
+// when three quarters full. A slot holds the text's hash and length beside
+// it, so a lookup reads one or two neighbouring slots and only the texts of
+// the same hash and length.
 #include "form/form.h"
 #include "form/memory.h"
 
@@ -7,26 +9,19 @@
 
 namespace {
 
-struct PoolEntry {
-    char *text;
-    size_t length;
+struct PoolSlot {
     uint64_t hash;
-    PoolEntry *next;
+    char *text; // null in a free slot
+    size_t length;
 };
 
-PoolEntry **buckets;
-size_t bucketCount;
+PoolSlot *slots;
+size_t slotCount;
 size_t entryCount;
 
-// The entries last found or added, by hash: a script repeats its keywords,
-// names and file paths all the time, and this small table stays in the
-// cache where the chains of a large pool do not.
-enum : size_t { RECENT_COUNT = 4096 };
-PoolEntry *recent[RECENT_COUNT];
-
-bool holds(const PoolEntry *entry, const char *text, size_t length, uint64_t hash)
+bool holds(const PoolSlot &slot, const char *text, size_t length, uint64_t hash)
 {
-    return entry->hash == hash && entry->length == length && memcmp(entry->text, text, length) == 0;
+    return slot.hash == hash && slot.length == length && memcmp(slot.text, text, length) == 0;
 }
 
 // Eight bytes a step: native code and expressions make long texts, and
@@ -47,59 +42,50 @@ uint64_t hashText(const char *text, size_t length)
     return hash ^ (hash >> 29);
 }
 
-// Doubles the table; when that memory cannot be had the chains just grow.
-void growPool()
+// The slot holding the text, or the free slot where it would go; null while
+// the table is empty.
+PoolSlot *findEntry(const char *text, size_t length, uint64_t hash)
 {
-    size_t newCount = bucketCount == 0 ? 1024 : bucketCount * 2;
-    PoolEntry **newBuckets = static_cast<PoolEntry **>(zepAlloc(newCount * sizeof(PoolEntry *)));
-    if (newBuckets == nullptr)
-        return;
-    memset(newBuckets, 0, newCount * sizeof(PoolEntry *));
-    for (size_t b = 0; b < bucketCount; b++) {
-        PoolEntry *entry = buckets[b];
-        while (entry != nullptr) {
-            PoolEntry *next = entry->next;
-            size_t slot = entry->hash & (newCount - 1);
-            entry->next = newBuckets[slot];
-            newBuckets[slot] = entry;
-            entry = next;
-        }
-    }
-    zepFree(buckets);
-    buckets = newBuckets;
-    bucketCount = newCount;
-}
-
-PoolEntry *findEntry(const char *text, size_t length, uint64_t hash)
-{
-    PoolEntry **seen = &recent[(hash >> 40) & (RECENT_COUNT - 1)];
-    if (*seen != nullptr && holds(*seen, text, length, hash))
-        return *seen;
-    if (bucketCount == 0)
+    if (slotCount == 0)
         return nullptr;
-    for (PoolEntry *entry = buckets[hash & (bucketCount - 1)]; entry != nullptr; entry = entry->next) {
-        if (holds(entry, text, length, hash)) {
-            *seen = entry;
-            return entry;
-        }
+    for (size_t index = hash & (slotCount - 1);; index = (index + 1) & (slotCount - 1)) {
+        PoolSlot &slot = slots[index];
+        if (slot.text == nullptr || holds(slot, text, length, hash))
+            return &slot;
     }
-    return nullptr;
 }
 
-// Adds text (owned by the pool from now on); false when no entry can be made.
-bool addEntry(char *text, size_t length, uint64_t hash)
+// Doubles the table; false when that memory cannot be had.
+bool growPool()
 {
-    if (entryCount >= bucketCount)
-        growPool();
-    if (bucketCount == 0)
+    size_t newCount = slotCount == 0 ? 1024 : slotCount * 2;
+    auto *newSlots = static_cast<PoolSlot *>(zepAlloc(newCount * sizeof(PoolSlot)));
+    if (newSlots == nullptr)
         return false;
-    PoolEntry *entry = static_cast<PoolEntry *>(zepAllocRecord(sizeof(PoolEntry)));
-    if (entry == nullptr)
-        return false;
-    size_t slot = hash & (bucketCount - 1);
-    *entry = {text, length, hash, buckets[slot]};
-    buckets[slot] = entry;
-    recent[(hash >> 40) & (RECENT_COUNT - 1)] = entry;
+    memset(newSlots, 0, newCount * sizeof(PoolSlot));
+    PoolSlot *oldSlots = slots;
+    size_t oldCount = slotCount;
+    slots = newSlots;
+    slotCount = newCount;
+    for (size_t index = 0; index < oldCount; index++) {
+        const PoolSlot &slot = oldSlots[index];
+        if (slot.text != nullptr)
+            *findEntry(slot.text, slot.length, slot.hash) = slot;
+    }
+    zepFree(oldSlots);
+    return true;
+}
+
+// Adds text (owned by the pool from now on) in the free slot found for it;
+// false when the table is three quarters full and cannot grow.
+bool addEntry(PoolSlot *free, char *text, size_t length, uint64_t hash)
+{
+    if (4 * (entryCount + 1) > 3 * slotCount) {
+        if (!growPool())
+            return false;
+        free = findEntry(text, length, hash);
+    }
+    *free = {hash, text, length};
     entryCount++;
     return true;
 }
@@ -110,25 +96,25 @@ const char *intern(char *text)
 {
     size_t length = strlen(text);
     uint64_t hash = hashText(text, length);
-    PoolEntry *found = findEntry(text, length, hash);
-    if (found != nullptr) {
-        if (found->text != text)
+    PoolSlot *slot = findEntry(text, length, hash);
+    if (slot != nullptr && slot->text != nullptr) {
+        if (slot->text != text)
             zepFree(text);
-        return found->text;
+        return slot->text;
     }
-    return addEntry(text, length, hash) ? text : nullptr;
+    return addEntry(slot, text, length, hash) ? text : nullptr;
 }
 
 const char *internCopy(const char *text, size_t length)
 {
     uint64_t hash = hashText(text, length);
-    PoolEntry *found = findEntry(text, length, hash);
-    if (found != nullptr)
-        return found->text;
+    PoolSlot *slot = findEntry(text, length, hash);
+    if (slot != nullptr && slot->text != nullptr)
+        return slot->text;
     char *copy = zepCopy(text, length);
     if (copy == nullptr)
         return nullptr;
-    if (!addEntry(copy, length, hash)) {
+    if (!addEntry(slot, copy, length, hash)) {
         zepFree(copy);
         return nullptr;
     }
@@ -137,8 +123,8 @@ const char *internCopy(const char *text, size_t length)
 
 const char *findInterned(const char *text, size_t length)
 {
-    PoolEntry *found = findEntry(text, length, hashText(text, length));
-    return found != nullptr ? found->text : nullptr;
+    PoolSlot *slot = findEntry(text, length, hashText(text, length));
+    return slot != nullptr ? slot->text : nullptr;
 }
 
 const char *internText(const char *text)
@@ -148,23 +134,15 @@ const char *internText(const char *text)
 
 void clearStringPool()
 {
-    memset(recent, 0, sizeof recent);
-    buckets = nullptr;
-    bucketCount = 0;
+    slots = nullptr;
+    slotCount = 0;
     entryCount = 0;
 }
 
 void releaseStringPool()
 {
-    for (size_t b = 0; b < bucketCount; b++) {
-        PoolEntry *entry = buckets[b];
-        while (entry != nullptr) {
-            PoolEntry *next = entry->next;
-            zepFree(entry->text);
-            zepFreeRecord(entry);
-            entry = next;
-        }
-    }
-    zepFree(buckets);
+    for (size_t index = 0; index < slotCount; index++)
+        zepFree(slots[index].text);
+    zepFree(slots);
     clearStringPool();
 }

@@ -67,17 +67,29 @@ TEST_F(Pool, ManyTextsStayFindable)
 
 TEST_F(Pool, FailedEntryLeavesTheTextWithTheCaller)
 {
-    intern(zepCopyText("warm"));
-    char *text = zepCopyText("orphan");
-    failAllocation(1);
-    const char *result = intern(text);
-    failAllocation(0);
-    EXPECT_EQ(result, nullptr);
+    // The pool allocates only now and then, when it must grow: offer new
+    // texts with the next allocation failing until one is refused.
+    char *refused = nullptr;
+    std::string name;
+    for (int i = 0; i < 100000 && refused == nullptr; i++) {
+        name = "orphan_" + std::to_string(i);
+        char *text = zepCopyText(name.c_str());
+        failAllocation(1);
+        const char *result = intern(text);
+        failAllocation(0);
+        if (result == nullptr)
+            refused = text;
+        else
+            EXPECT_EQ(result, text);
+    }
+    ASSERT_NE(refused, nullptr);
     // Still ours: freeing it must not be a double free, and the pool must
     // not hand the freed block out later.
-    zepFree(text);
-    char *again = zepCopyText("orphan");
+    zepFree(refused);
+    char *again = zepCopyText(name.c_str());
     EXPECT_EQ(intern(again), again);
+    EXPECT_EQ(internText("orphan_0"), findInterned("orphan_0", 8));
+    EXPECT_NE(findInterned("orphan_0", 8), nullptr);
 }
 
 } // namespace
