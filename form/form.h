@@ -207,15 +207,17 @@ struct StubInfo {
     TextBuffer head, cases, tail;
 };
 
+// The two 32-bit fields stand together: a large script makes a node for
+// every few dozen bytes, and padding would cost a word in each.
 struct Node {
     uint32_t kind;
+    uint32_t fileNo;
     const char *name;
     uint64_t id;
     uint64_t sid;
     const char *directory;
     const char *fileName;
     const char *displayPath;
-    uint32_t fileNo;
     uint64_t beginLine, endLine, beginColumn, endColumn;
     uint64_t line;
     uint64_t depth;
