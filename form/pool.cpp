@@ -78,14 +78,14 @@ bool growPool()
 
 // Adds text (owned by the pool from now on) in the free slot found for it;
 // false when the table is three quarters full and cannot grow.
-bool addEntry(PoolSlot *free, char *text, size_t length, uint64_t hash)
+bool addEntry(PoolSlot *room, char *text, size_t length, uint64_t hash)
 {
     if (4 * (entryCount + 1) > 3 * slotCount) {
         if (!growPool())
             return false;
-        free = findEntry(text, length, hash);
+        room = findEntry(text, length, hash);
     }
-    *free = {hash, text, length};
+    *room = {hash, text, length};
     entryCount++;
     return true;
 }
