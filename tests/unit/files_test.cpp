@@ -191,4 +191,38 @@ TEST_F(InTemporaryDirectory, OutputFilesAreLoggedToTheOpenBenchLog)
     context->benchLog = nullptr;
 }
 
+TEST_F(InTemporaryDirectory, OutputStreamsOpenTogetherKeepTheirOwnText)
+{
+    // Streams closed in another order than opened, each written past its
+    // buffer, the second without a buffer of its own (its allocation
+    // failed): every file must hold exactly what went to it.
+    FILE *first = openOutputFile("first.ots", 203);
+    failAllocation(1);
+    FILE *second = openOutputFile("second.tsf", 204);
+    failAllocation(0);
+    FILE *third = openOutputFile("third.ots", 203);
+    ASSERT_TRUE(first != nullptr && second != nullptr && third != nullptr);
+    std::string expected[3];
+    FILE *streams[3] = {first, second, third};
+    for (int line = 0; line < 20000; line++) {
+        for (int which = 0; which < 3; which++) {
+            std::string text = std::to_string(which) + ":" + std::to_string(line) + "\n";
+            fputs(text.c_str(), streams[which]);
+            expected[which] += text;
+        }
+    }
+    EXPECT_EQ(closeFile(second), 0);
+    EXPECT_EQ(closeFile(first), 0);
+    // A stream opened now may take the place of one closed.
+    FILE *fourth = openOutputFile("fourth.tsf", 204);
+    ASSERT_NE(fourth, nullptr);
+    fputs("four\n", fourth);
+    EXPECT_EQ(closeFile(third), 0);
+    EXPECT_EQ(closeFile(fourth), 0);
+    EXPECT_EQ(readAll("first.ots"), expected[0]);
+    EXPECT_EQ(readAll("second.tsf"), expected[1]);
+    EXPECT_EQ(readAll("third.ots"), expected[2]);
+    EXPECT_EQ(readAll("fourth.tsf"), "four\n");
+}
+
 } // namespace
