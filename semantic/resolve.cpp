@@ -137,17 +137,18 @@ Node *findInAncestors(Node *node, NameSegment *segment, uint32_t wanted)
 
 bool hasEarlier(const Node *node, uint64_t ordinal, uint32_t kind, const char *name)
 {
-    ScopeEntry entry = firstChild(node->parent, kind, name);
-    return entry.node != nullptr && entry.ordinal < ordinal;
+    return earlierKinds(node, ordinal, &kind, 1, name) != 0;
 }
 
 // TEST CLASS, TEST SUITE and TEST CASE share one name space in a block; the
 // same kind is named in full, another as "TEST".
 void checkTestComponent(Node *node, uint64_t ordinal)
 {
-    for (uint32_t kind : {KIND_TEST_CLASS, KIND_TEST_SUITE, KIND_TEST_CASE}) {
-        if (hasEarlier(node, ordinal, kind, node->name))
-            reportAtNode(node, 29, words(kind == node->kind ? kindName(kind) : "TEST"), messageArgument(node->name));
+    static const uint32_t KINDS[] = {KIND_TEST_CLASS, KIND_TEST_SUITE, KIND_TEST_CASE};
+    unsigned earlier = earlierKinds(node, ordinal, KINDS, 3, node->name);
+    for (size_t i = 0; i < 3; i++) {
+        if ((earlier & (1u << i)) != 0)
+            reportAtNode(node, 29, words(KINDS[i] == node->kind ? kindName(KINDS[i]) : "TEST"), messageArgument(node->name));
     }
     if (node->kind == KIND_TEST_CLASS && static_cast<ClassInfo *>(node->payload)->base != nullptr)
         baseOf(node);

@@ -30,6 +30,9 @@ enum : uint64_t { SCAN_LIMIT = 32 };
 Slot *slots;
 size_t slotCount;
 size_t usedCount;
+// The scope indexed last, asked of again and again (the script root for
+// every CHECK STUB): it goes to the index without the walk.
+const Node *lastIndexed;
 
 // Marks a scope whose children are in the index.
 const char INDEXED = 0;
@@ -135,14 +138,39 @@ ScopeEntry scanChildren(Node *scope, uint32_t kind, const char *name, const char
 
 ScopeEntry firstChild(Node *scope, uint32_t kind, const char *name, const char *other)
 {
-    ScopeEntry near = scanChildren(scope, kind, name, other, SCAN_LIMIT);
-    if (near.node != nullptr || near.ordinal < SCAN_LIMIT)
-        return near;
-    if (!indexScope(scope))
-        return scanChildren(scope, kind, name, other);
+    if (scope != lastIndexed) {
+        ScopeEntry near = scanChildren(scope, kind, name, other, SCAN_LIMIT);
+        if (near.node != nullptr || near.ordinal < SCAN_LIMIT)
+            return near;
+        if (!indexScope(scope))
+            return scanChildren(scope, kind, name, other);
+        lastIndexed = scope;
+    }
     Key key{scope, kind, name != nullptr ? static_cast<const void *>(name) : &ANY_NAME, other};
     Slot *slot = findSlot(slots, slotCount, key);
     return slot->used ? slot->entry : ScopeEntry{nullptr, 0};
+}
+
+unsigned earlierKinds(const Node *node, uint64_t ordinal, const uint32_t *kinds, size_t count, const char *name)
+{
+    unsigned found = 0;
+    if (ordinal > SCAN_LIMIT) {
+        for (size_t i = 0; i < count; i++) {
+            ScopeEntry entry = firstChild(node->parent, kinds[i], name);
+            if (entry.node != nullptr && entry.ordinal < ordinal)
+                found |= 1u << i;
+        }
+        return found;
+    }
+    for (const Node *sibling = node->prevSibling; sibling != nullptr; sibling = sibling->prevSibling) {
+        if (name != nullptr && sibling->name != name)
+            continue;
+        for (size_t i = 0; i < count; i++) {
+            if (sibling->kind == kinds[i])
+                found |= 1u << i;
+        }
+    }
+    return found;
 }
 
 void clearScopes()
@@ -151,4 +179,5 @@ void clearScopes()
     slots = nullptr;
     slotCount = 0;
     usedCount = 0;
+    lastIndexed = nullptr;
 }

@@ -46,4 +46,9 @@ struct ScopeEntry {
 // The first child of scope with kind and name (name null: any name), or
 // {null, 0}. For TRANSITION children, name and other are the two states.
 ScopeEntry firstChild(Node *scope, uint32_t kind, const char *name, const char *other = nullptr);
+// Which of count kinds (at most 32) an earlier sibling of node, the child at
+// ordinal, has under name (null: any name): bit i stands for kinds[i]. The
+// siblings before a node near the start of its block are walked; for one
+// further on the index answers.
+unsigned earlierKinds(const Node *node, uint64_t ordinal, const uint32_t *kinds, size_t count, const char *name);
 void clearScopes();
