@@ -135,12 +135,29 @@ FILE *createRecordFile(const char *name, int code)
 
 } // namespace
 
+static uint32_t byteValue(char c)
+{
+    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(c)));
+}
+
 void foldChecksum(uint32_t *a, uint32_t *b, const char *text, size_t length)
 {
     uint32_t first = *a, second = *b;
-    for (size_t i = 0; i < length; i++) {
-        int32_t c = static_cast<int8_t>(text[i]);
-        first = (first + static_cast<uint32_t>(c)) * 2;
+    size_t i = 0;
+    // Four bytes at a time: the four values of first differ from the one
+    // before the block by sums of the bytes alone, which the processor forms
+    // side by side instead of waiting for each step.
+    for (; i + 4 <= length; i += 4) {
+        uint32_t t1 = 2 * byteValue(text[i]);
+        uint32_t t2 = 2 * (t1 + byteValue(text[i + 1]));
+        uint32_t t3 = 2 * (t2 + byteValue(text[i + 2]));
+        uint32_t t4 = 2 * (t3 + byteValue(text[i + 3]));
+        uint32_t f1 = (first << 1) + t1, f2 = (first << 2) + t2, f3 = (first << 3) + t3, f4 = (first << 4) + t4;
+        second ^= f1 ^ f2 ^ f3 ^ f4;
+        first = f4;
+    }
+    for (; i < length; i++) {
+        first = (first + byteValue(text[i])) * 2;
         second ^= first;
     }
     *a = first;
@@ -157,8 +174,10 @@ int writeOtsLine(FileEntry *entry, const char *text, size_t length)
 int writeTsfLine(FileEntry *entry, const char *text, size_t length)
 {
     // Line breaks inside a record become spaces; its own last one stays.
-    size_t start = 0;
-    for (size_t i = 0; i + 1 < length; i++) {
+    // Nearly every record holds none, which two quick searches tell.
+    size_t start = 0, inner = length > 0 ? length - 1 : 0;
+    bool plain = memchr(text, '\n', inner) == nullptr && memchr(text, '\r', inner) == nullptr;
+    for (size_t i = 0; !plain && i + 1 < length; i++) {
         if (text[i] != '\n' && text[i] != '\r')
             continue;
         foldChecksum(&entry->checksumA, &entry->checksumB, text + start, i - start);

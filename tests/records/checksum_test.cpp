@@ -20,6 +20,32 @@ TEST(Checksum, FoldsEachByteAsASignedValue)
     EXPECT_EQ(b, 0xfffffffeu);
 }
 
+// The checksum defined a byte at a time: A = (A + byte) * 2, B ^= A.
+void foldByteByByte(uint32_t *a, uint32_t *b, const std::string &text)
+{
+    for (char c : text) {
+        *a = (*a + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)))) * 2;
+        *b ^= *a;
+    }
+}
+
+TEST(Checksum, AnyLengthAndAnySplitFoldAsByteByByte)
+{
+    const std::string text = "TX \x80\xff\x01 \"q\"\n\x7f\xc3\xa9z";
+    for (size_t length = 0; length <= text.size(); length++) {
+        const std::string part = text.substr(0, length);
+        uint32_t wantA = 0x12345678, wantB = 0x9abcdef0;
+        foldByteByByte(&wantA, &wantB, part);
+        for (size_t split = 0; split <= length; split++) {
+            uint32_t a = 0x12345678, b = 0x9abcdef0;
+            foldChecksum(&a, &b, part.data(), split);
+            foldChecksum(&a, &b, part.data() + split, length - split);
+            EXPECT_EQ(a, wantA) << "length " << length << " split " << split;
+            EXPECT_EQ(b, wantB) << "length " << length << " split " << split;
+        }
+    }
+}
+
 class RecordLines : public RunState {
 protected:
     void SetUp() override
