@@ -20,26 +20,15 @@ void failWrite()
     gen.failed = true;
 }
 
-void appendCaptured(const char *text, size_t length)
-{
-    TextBuffer *capture = context->captureBuffer;
-    if (gen.failed || reserveText(capture, length) != 0) {
-        failWrite();
-        return;
-    }
-    memcpy(capture->text + capture->length, text, length);
-    capture->length += length;
-    capture->text[capture->length] = '\0';
-}
-
-// The generated file comes in many short pieces; they are gathered here and
-// handed to the stream in large blocks, which costs far less than a call of
-// the C library per piece. Flushed before the stream is used otherwise.
-char codeBlock[1 << 16];
-size_t codeBlockLength;
+// The generated file comes in many short pieces. They are formatted
+// straight into one buffer, handed to the stream whenever it holds
+// CODE_BLOCK bytes or more, which costs far less than a call of the C
+// library per piece; while a capture buffer is set they go there instead.
+enum : size_t { CODE_BLOCK = 1 << 16 };
+TextBuffer codeText;
 // The lines of the generated file are counted only when a #line directive
 // names one, and then over all the text since the last count at once.
-size_t codeBlockCounted;
+size_t codeCounted;
 
 // A byte-wide count cannot overflow within a run of 255 bytes, which lets
 // the compiler compare and add many bytes an instruction.
@@ -60,59 +49,85 @@ uint64_t countLines(const char *text, size_t length)
 
 void countCodeLines()
 {
-    gen.outputLine += countLines(codeBlock + codeBlockCounted, codeBlockLength - codeBlockCounted);
-    codeBlockCounted = codeBlockLength;
+    gen.outputLine += countLines(codeText.text + codeCounted, codeText.length - codeCounted);
+    codeCounted = codeText.length;
 }
 
 void flushCode()
 {
     countCodeLines();
-    if (codeBlockLength > 0)
-        fwrite_unlocked(codeBlock, 1, codeBlockLength, context->codeStream);
-    codeBlockLength = 0;
-    codeBlockCounted = 0;
+    if (codeText.length > 0)
+        fwrite_unlocked(codeText.text, 1, codeText.length, context->codeStream);
+    codeText.length = 0;
+    codeCounted = 0;
 }
 
-void putCode(const char *text, size_t length)
+// Where the next piece goes; null once a capture has failed, as a capture
+// short of a piece is of no use.
+TextBuffer *output()
 {
-    if (codeBlockLength + length > sizeof codeBlock) {
+    TextBuffer *capture = context->captureBuffer;
+    if (capture == nullptr)
+        return &codeText;
+    return gen.failed ? nullptr : capture;
+}
+
+bool makeRoom(TextBuffer *out, size_t length)
+{
+    if (out->length + length < out->capacity || reserveText(out, length) == 0)
+        return true;
+    failWrite();
+    return false;
+}
+
+bool put(TextBuffer *out, const char *text, size_t length)
+{
+    if (!makeRoom(out, length))
+        return false;
+    memcpy(out->text + out->length, text, length);
+    out->length += length;
+    return true;
+}
+
+bool indent(TextBuffer *out, uint64_t level)
+{
+    size_t spaces = level * 3;
+    if (!makeRoom(out, spaces))
+        return false;
+    memset(out->text + out->length, ' ', spaces);
+    out->length += spaces;
+    return true;
+}
+
+// A capture stays terminated; the code goes out in blocks.
+void endPiece(TextBuffer *out)
+{
+    if (out != &codeText)
+        out->text[out->length] = '\0';
+    else if (codeText.length >= CODE_BLOCK)
         flushCode();
-        if (length > sizeof codeBlock) {
-            gen.outputLine += countLines(text, length);
-            fwrite_unlocked(text, 1, length, context->codeStream);
-            return;
-        }
-    }
-    memcpy(codeBlock + codeBlockLength, text, length);
-    codeBlockLength += length;
 }
 
 void writeIndented(const char *text, size_t length, uint64_t level)
 {
-    static const char SPACES[] = "                                                                ";
-    for (uint64_t spaces = level * 3; spaces > 0;) {
-        size_t chunk = spaces < sizeof SPACES - 1 ? spaces : sizeof SPACES - 1;
-        if (context->captureBuffer != nullptr)
-            appendCaptured(SPACES, chunk);
-        else
-            putCode(SPACES, chunk);
-        spaces -= chunk;
-    }
-    if (context->captureBuffer != nullptr) {
-        appendCaptured(text, length);
+    TextBuffer *out = output();
+    if (out == nullptr)
+        return;
+    if (out == &codeText && length > CODE_BLOCK) {
+        // A long text goes to the stream as it is, without being copied.
+        if (!indent(out, level))
+            return;
+        flushCode();
+        gen.outputLine += countLines(text, length);
+        fwrite_unlocked(text, 1, length, context->codeStream);
         return;
     }
-    putCode(text, length);
-}
-
-bool addToScratch(const char *text, size_t length)
-{
-    TextBuffer *scratch = &gen.scratch;
-    if (reserveText(scratch, length) != 0)
-        return false;
-    memcpy(scratch->text + scratch->length, text, length);
-    scratch->length += length;
-    return true;
+    size_t mark = out->length;
+    if (!indent(out, level) || !put(out, text, length)) {
+        out->length = mark;
+        return;
+    }
+    endPiece(out);
 }
 
 enum { QUICK_MADE, QUICK_UNKNOWN, QUICK_FAILED };
@@ -120,21 +135,22 @@ enum { QUICK_MADE, QUICK_UNKNOWN, QUICK_FAILED };
 // The conversions that nearly every generated line uses (%s, %%, and d, u or
 // x with no length or an l or ll length, without flags, width or precision)
 // made without the general machinery of the C library, which most of the
-// generation's time went to: the same text. QUICK_UNKNOWN at the first other
-// conversion, QUICK_FAILED when memory runs out.
-int formatQuickly(const char *pattern, va_list arguments)
+// generation's time went to: the same text, appended to out. QUICK_UNKNOWN
+// at the first other conversion, QUICK_FAILED after message 50.
+int formatQuickly(TextBuffer *out, const char *pattern, va_list arguments)
 {
-    gen.scratch.length = 0;
-    const char *p = pattern;
-    for (const char *percent = strchr(p, '%'); percent != nullptr; percent = strchr(p, '%')) {
-        if (!addToScratch(p, static_cast<size_t>(percent - p)))
+    for (const char *p = pattern;;) {
+        const char *percent = strchrnul(p, '%');
+        if (!put(out, p, static_cast<size_t>(percent - p)))
             return QUICK_FAILED;
+        if (*percent == '\0')
+            return QUICK_MADE;
         p = percent + 1;
         if (*p == '%' || *p == 's') {
             const char *text = *p == '%' ? "%" : va_arg(arguments, const char *);
             if (text == nullptr)
                 text = "(null)";
-            if (!addToScratch(text, strlen(text)))
+            if (!put(out, text, strlen(text)))
                 return QUICK_FAILED;
             p++;
             continue;
@@ -161,45 +177,57 @@ int formatQuickly(const char *pattern, va_list arguments)
         char *start = writeDigits(end, value, conversion == 'x' ? 16 : 10);
         if (negative)
             *--start = '-';
-        if (!addToScratch(start, static_cast<size_t>(end - start)))
+        if (!put(out, start, static_cast<size_t>(end - start)))
             return QUICK_FAILED;
     }
-    if (!addToScratch(p, strlen(p)))
-        return QUICK_FAILED;
-    gen.scratch.text[gen.scratch.length] = '\0';
-    return QUICK_MADE;
+}
+
+// Appends the formatted text to out; false, with out as it was, after
+// message 50 or a conversion the C library refused.
+bool formatInto(TextBuffer *out, const char *pattern, va_list arguments)
+{
+    size_t mark = out->length;
+    va_list copy;
+    va_copy(copy, arguments);
+    int quick = formatQuickly(out, pattern, copy);
+    va_end(copy);
+    if (quick == QUICK_MADE)
+        return true;
+    out->length = mark;
+    if (quick == QUICK_FAILED)
+        return false;
+    va_copy(copy, arguments);
+    int length = vsnprintf(nullptr, 0, pattern, copy);
+    va_end(copy);
+    if (length < 0 || !makeRoom(out, static_cast<size_t>(length)))
+        return false;
+    vsnprintf(out->text + out->length, out->capacity - out->length, pattern, arguments);
+    out->length += static_cast<size_t>(length);
+    return true;
 }
 
 // The formatted text in the scratch buffer, or null after a failure.
 const char *format(const char *pattern, va_list arguments)
 {
-    va_list copy;
-    va_copy(copy, arguments);
-    int quick = formatQuickly(pattern, copy);
-    va_end(copy);
-    if (quick == QUICK_MADE)
-        return gen.scratch.text;
     gen.scratch.length = 0;
-    if (quick == QUICK_FAILED) {
-        failWrite();
+    if (!formatInto(&gen.scratch, pattern, arguments))
         return nullptr;
-    }
-
-    va_copy(copy, arguments);
-    int length = vsnprintf(gen.scratch.text, gen.scratch.capacity, pattern, copy);
-    va_end(copy);
-    if (length < 0)
-        return nullptr;
-    if (static_cast<size_t>(length) >= gen.scratch.capacity) {
-        gen.scratch.length = 0;
-        if (reserveText(&gen.scratch, static_cast<size_t>(length)) != 0) {
-            failWrite();
-            return nullptr;
-        }
-        vsnprintf(gen.scratch.text, gen.scratch.capacity, pattern, arguments);
-    }
-    gen.scratch.length = static_cast<size_t>(length);
+    gen.scratch.text[gen.scratch.length] = '\0';
     return gen.scratch.text;
+}
+
+// An indented formatted text, written whole or not at all.
+void writeIndentedFormat(uint64_t level, const char *pattern, va_list arguments, bool newline)
+{
+    TextBuffer *out = output();
+    if (out == nullptr)
+        return;
+    size_t mark = out->length;
+    if (!indent(out, level) || !formatInto(out, pattern, arguments) || (newline && !put(out, "\n", 1))) {
+        out->length = mark;
+        return;
+    }
+    endPiece(out);
 }
 
 void writeFileHead()
@@ -326,8 +354,7 @@ void resetState()
     freeSubstitutionScratch(&gen.substitution);
     gen = GenState{};
     gen.blockCounter = 1;
-    codeBlockLength = 0;
-    codeBlockCounted = 0;
+    codeCounted = 0;
 }
 
 int generateFiles(Node *root)
@@ -366,26 +393,17 @@ void writeFormatted(uint64_t level, const char *pattern, ...)
 {
     va_list arguments;
     va_start(arguments, pattern);
-    const char *text = format(pattern, arguments);
+    writeIndentedFormat(level, pattern, arguments, false);
     va_end(arguments);
-    if (text != nullptr)
-        writeIndented(text, gen.scratch.length, level);
 }
 
 void writeLine(uint64_t level, const char *pattern, ...)
 {
     va_list arguments;
     va_start(arguments, pattern);
-    const char *text = format(pattern, arguments);
-    va_end(arguments);
-    if (text == nullptr)
-        return;
     // The line and its end go out as one piece.
-    if (!addToScratch("\n", 1)) {
-        failWrite();
-        return;
-    }
-    writeIndented(gen.scratch.text, gen.scratch.length, level);
+    writeIndentedFormat(level, pattern, arguments, true);
+    va_end(arguments);
 }
 
 void writeInstr(const char *text)
@@ -497,8 +515,11 @@ int generate(Node *root)
         return -1;
     }
     resetState();
-    int result = initTextBuffer(&gen.scratch) == 0 ? generateFiles(root) : (failWrite(), -1);
-    flushCode();
+    int result = initTextBuffer(&gen.scratch) == 0 && initTextBuffer(&codeText) == 0 ? generateFiles(root)
+                                                                                     : (failWrite(), -1);
+    if (codeText.text != nullptr)
+        flushCode();
+    freeTextBuffer(&codeText);
     while (gen.bindingStack != nullptr)
         popBindings();
     releaseCells(gen.runStack);
