@@ -235,26 +235,22 @@ static void failRecord(RecordLine *line)
     line->failed = true;
 }
 
-// length bytes of text, kept terminated.
-static void addBytes(RecordLine *line, const char *text, size_t length)
+void addBytes(RecordLine *line, const char *text, size_t length)
 {
     if (!line->failed && appendBytes(&line->text, text, length) != 0)
         failRecord(line);
 }
 
-void addRaw(RecordLine *line, const char *text)
-{
-    addBytes(line, text, strlen(text));
-}
-
 // A format with one conversion %lu or %lx, the only ones the records use, is
 // written without snprintf, whose general machinery took a good part of the
-// writing of the records.
+// writing of the records, and in one piece with the text around it.
 void addNumber(RecordLine *line, const char *format, uint64_t value)
 {
     const char *percent = strchr(format, '%');
-    if (percent == nullptr || percent[1] != 'l' || (percent[2] != 'u' && percent[2] != 'x') ||
-        strchr(percent + 3, '%') != nullptr) {
+    bool quick = percent != nullptr && percent[1] == 'l' && (percent[2] == 'u' || percent[2] == 'x');
+    const char *after = quick ? percent + 3 : nullptr;
+    const char *next = quick ? strchrnul(after, '%') : nullptr;
+    if (!quick || *next != '\0') {
         char number[64];
         snprintf(number, sizeof number, format, value);
         addRaw(line, number);
@@ -263,9 +259,19 @@ void addNumber(RecordLine *line, const char *format, uint64_t value)
     char digits[DIGITS_ROOM];
     char *end = digits + sizeof digits;
     const char *start = writeDigits(end, value, percent[2] == 'x' ? 16 : 10);
-    addBytes(line, format, static_cast<size_t>(percent - format));
-    addBytes(line, start, static_cast<size_t>(end - start));
-    addRaw(line, percent + 3);
+    size_t head = static_cast<size_t>(percent - format), count = static_cast<size_t>(end - start),
+           tail = static_cast<size_t>(next - after);
+    if (line->failed)
+        return;
+    if (reserveText(&line->text, head + count + tail) != 0) {
+        failRecord(line);
+        return;
+    }
+    char *out = line->text.text + line->text.length;
+    memcpy(out, format, head);
+    memcpy(out + head, start, count);
+    memcpy(out + head + count, after, tail + 1);
+    line->text.length += head + count + tail;
 }
 
 void addQuoted(RecordLine *line, std::initializer_list<Piece> pieces, bool utf8)

@@ -4,6 +4,7 @@
 #pragma once
 #include "form/form.h"
 
+#include <cstring>
 #include <initializer_list>
 
 struct RecordLine {
@@ -18,7 +19,13 @@ struct Piece {
 };
 
 bool beginRecord(RecordLine *line, const char *head);
-void addRaw(RecordLine *line, const char *text);
+// length bytes of text, kept terminated.
+void addBytes(RecordLine *line, const char *text, size_t length);
+// Inline so that the length of a literal is known where it is written.
+inline void addRaw(RecordLine *line, const char *text)
+{
+    addBytes(line, text, strlen(text));
+}
 void addNumber(RecordLine *line, const char *format, uint64_t value);
 // The pieces between double quotes; converted to UTF-8 for a .tsf record.
 void addQuoted(RecordLine *line, std::initializer_list<Piece> pieces, bool utf8);
