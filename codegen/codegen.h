@@ -4,6 +4,8 @@
 #include "form/form.h"
 #include "semantic/semantic.h"
 
+#include <cstring>
+
 // Writes both output files; 0, or -1 after a message.
 int generate(Node *root);
 
@@ -34,7 +36,12 @@ extern GenState gen;
 // Writers (writer.cpp). Texts go to the code stream, or to the capture
 // buffer while one is set; each level indents by three spaces, written
 // only before the start of the text.
-void writeCode(const char *text, uint64_t level);
+void writeText(const char *text, size_t length, uint64_t level);
+// Inline so that the length of a literal is known where it is written.
+inline void writeCode(const char *text, uint64_t level)
+{
+    writeText(text, strlen(text), level);
+}
 // A formatted text, and the same followed by a newline.
 void writeFormatted(uint64_t level, const char *format, ...) __attribute__((format(printf, 2, 3)));
 void writeLine(uint64_t level, const char *format, ...) __attribute__((format(printf, 2, 3)));

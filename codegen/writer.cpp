@@ -384,9 +384,9 @@ int generateFiles(Node *root)
 
 } // namespace
 
-void writeCode(const char *text, uint64_t level)
+void writeText(const char *text, size_t length, uint64_t level)
 {
-    writeIndented(text, strlen(text), level);
+    writeIndented(text, length, level);
 }
 
 void writeFormatted(uint64_t level, const char *pattern, ...)

@@ -63,7 +63,7 @@ int initTextBuffer(TextBuffer *buffer)
 
 // Each base has its own loop: a division by a constant is a multiplication,
 // by a variable a division instruction, and every line and record writes
-// several numbers.
+// several numbers. Decimal digits go two a step.
 char *writeDigits(char *end, uint64_t value, unsigned base)
 {
     if (base == 16) {
@@ -73,10 +73,21 @@ char *writeDigits(char *end, uint64_t value, unsigned base)
         } while (value != 0);
         return end;
     }
-    do {
-        *--end = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
+    static const char PAIRS[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                "8081828384858687888990919293949596979899";
+    while (value >= 100) {
+        const char *pair = PAIRS + 2 * (value % 100);
+        value /= 100;
+        *--end = pair[1];
+        *--end = pair[0];
+    }
+    if (value >= 10) {
+        *--end = PAIRS[2 * value + 1];
+        *--end = PAIRS[2 * value];
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
     return end;
 }
 

@@ -119,10 +119,10 @@ bool isWordChar(int c)
 uint32_t keywordCode(const char *word, size_t length)
 {
     // Most words are names: the first letter turns nearly all of them away
-    // before a whole comparison.
+    // before a whole comparison. The keywords are written in lower case.
     int first = tolower(static_cast<unsigned char>(word[0]));
     for (const Keyword &keyword : KEYWORDS) {
-        if (keyword.length == length && tolower(static_cast<unsigned char>(keyword.word[0])) == first &&
+        if (keyword.length == length && keyword.word[0] == first &&
             strncasecmp(keyword.word, word, length) == 0)
             return keyword.code;
     }

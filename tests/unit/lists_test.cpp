@@ -150,4 +150,30 @@ TEST_F(Lists, TextBufferThatCannotGrowIsReportedAndFreed)
     EXPECT_EQ(errors, "zepprepro - lexical error: Not enough memory to reallocate the buffer `" + full + "'.\n");
 }
 
+TEST(Digits, DecimalAndHexadecimalAtEveryDigitCount)
+{
+    struct Case {
+        uint64_t value;
+        const char *decimal, *hexadecimal;
+    };
+    const Case cases[] = {
+        {0, "0", "0"},
+        {9, "9", "9"},
+        {10, "10", "a"},
+        {99, "99", "63"},
+        {100, "100", "64"},
+        {101, "101", "65"},
+        {1009, "1009", "3f1"},
+        {65535, "65535", "ffff"},
+        {1000000007, "1000000007", "3b9aca07"},
+        {UINT64_MAX, "18446744073709551615", "ffffffffffffffff"},
+    };
+    for (const Case &c : cases) {
+        char room[DIGITS_ROOM];
+        char *end = room + sizeof room;
+        EXPECT_EQ(std::string(writeDigits(end, c.value, 10), end), c.decimal);
+        EXPECT_EQ(std::string(writeDigits(end, c.value, 16), end), c.hexadecimal);
+    }
+}
+
 } // namespace
