@@ -111,9 +111,21 @@ bool isBlank(int c)
     return c == ' ' || c == '\t' || c == '\r';
 }
 
+// The bytes that make words, taken from the locale on first use: isalnum is
+// a call per byte, and the locale is set once, before anything is scanned.
+struct WordBytes {
+    bool in[256];
+    WordBytes()
+    {
+        for (int c = 0; c < 256; c++)
+            in[c] = isalnum(c) || c == '_' || c == '+';
+    }
+};
+
 bool isWordChar(int c)
 {
-    return c != END_OF_FILE && (isalnum(c) || c == '_' || c == '+');
+    static const WordBytes WORD_BYTES;
+    return c != END_OF_FILE && WORD_BYTES.in[c];
 }
 
 uint32_t keywordCode(const char *word, size_t length)

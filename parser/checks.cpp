@@ -83,7 +83,7 @@ int parseExpectationBody(ParseState *state, uint64_t depth, Node *parent, const 
         return 0;
     if (expectToken(state, KIND_LEFT_BRACE, 15, QStringLiteral(";"), QStringLiteral("{")) != 0)
         return -1;
-    QString blockPhrase = phrase(exception ? PHRASE_CHECK_EXCEPTION : PHRASE_CHECK_STUB);
+    const char *blockPhrase = exception ? PHRASE_CHECK_EXCEPTION : PHRASE_CHECK_STUB;
     if (parseBody(state, node, depth + 1, blockPhrase, exception ? checkExceptionComponent : checkStubComponent) != 0)
         return -1;
     closeConstruct(state, node, opening);

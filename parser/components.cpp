@@ -82,7 +82,7 @@ int parseNamedBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
     }
     if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, node, depth + 1, phrase(blockPhrase), component) != 0)
+    if (parseBody(state, node, depth + 1, blockPhrase, component) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;
@@ -147,7 +147,7 @@ int parseTestClass(ParseState *state, uint64_t depth, Node *parent)
     }
     if (!lookAhead(state, KIND_LEFT_BRACE))
         return 0;
-    if (parseBody(state, node, depth + 1, phrase(PHRASE_TEST_CLASS), testClassComponent) != 0)
+    if (parseBody(state, node, depth + 1, PHRASE_TEST_CLASS, testClassComponent) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;

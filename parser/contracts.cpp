@@ -83,7 +83,7 @@ int parseUmlState(ParseState *state, uint64_t depth, Node *parent)
     }
     if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, node, depth + 1, phrase(PHRASE_UML_STATE), stateComponent) != 0)
+    if (parseBody(state, node, depth + 1, PHRASE_UML_STATE, stateComponent) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;
@@ -150,7 +150,7 @@ int parseOtcClass(ParseState *state, Node *root, uint32_t kind)
     }
     if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, node, 1, phrase(PHRASE_CLASS), classComponent) != 0)
+    if (parseBody(state, node, 1, PHRASE_CLASS, classComponent) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;

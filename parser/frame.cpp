@@ -97,7 +97,7 @@ void closeConstruct(const ParseState *state, Node *node, const Opening &opening)
     node->endColumn = state->stream.column - 1;
 }
 
-int parseBody(ParseState *state, Node *node, uint64_t depth, const QString &phrase, ComponentRoutine component)
+int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, ComponentRoutine component)
 {
     if (depth > NESTING_LIMIT) {
         reportAt(state, 0, QStringLiteral("blocks nested more than %1 deep").arg(NESTING_LIMIT));
@@ -114,7 +114,7 @@ int parseBody(ParseState *state, Node *node, uint64_t depth, const QString &phra
         if (state->token.code == KIND_RIGHT_BRACE)
             return 0;
         if (!component(state, depth, node))
-            reportAt(state, 23, messageArgument(state->token.text), phrase);
+            reportAt(state, 23, messageArgument(state->token.text), phrase(blockPhrase));
     }
 }
 

@@ -62,7 +62,7 @@ int parseFrameBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
     }
     if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, node, depth + 1, phrase(prologue ? PHRASE_PROLOGUE : PHRASE_EPILOGUE), handlerComponent) != 0)
+    if (parseBody(state, node, depth + 1, prologue ? PHRASE_PROLOGUE : PHRASE_EPILOGUE, handlerComponent) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;
@@ -86,7 +86,7 @@ int parseOnError(ParseState *state, uint64_t depth, Node *parent)
     bool hasBody = result == SCAN_TOKEN && state->token.code == KIND_LEFT_BRACE;
     if (!hasBody)
         restoreScan(&state->stream, before);
-    else if (parseBody(state, node, depth + 1, phrase(PHRASE_ON_ERROR), handlerComponent) != 0)
+    else if (parseBody(state, node, depth + 1, PHRASE_ON_ERROR, handlerComponent) != 0)
         return -1;
     return parseErrorAction(state, node, opening, hasBody);
 }

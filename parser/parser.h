@@ -49,9 +49,11 @@ bool lookAhead(ParseState *state, uint32_t code);
 int parseOptionalList(ParseState *state, NameEntry *(*build)(const char *), NameEntry **list);
 NodePlace placeHere(const ParseState *state, uint64_t depth);
 void closeConstruct(const ParseState *state, Node *node, const Opening &opening);
-// Reads components after '{' until '}'. Returns 0 when the body closed (a
-// failed read closes it too), -1 at the end of the file (reported).
-int parseBody(ParseState *state, Node *node, uint64_t depth, const QString &phrase, ComponentRoutine component);
+// Reads components after '{' until '}'; blockPhrase, translated only when
+// needed, names the block in the message about a component out of place.
+// Returns 0 when the body closed (a failed read closes it too), -1 at the
+// end of the file (reported).
+int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, ComponentRoutine component);
 // Raw text scans for signatures and class heads. The text ends at the first
 // candidate character from which a token with one of the two codes is read;
 // letters count as candidates only after a blank when afterBlank is set.

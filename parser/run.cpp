@@ -137,7 +137,7 @@ int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent)
     }
     if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, property, depth + 1, phrase(PHRASE_PROPERTY), propertyComponent) != 0)
+    if (parseBody(state, property, depth + 1, PHRASE_PROPERTY, propertyComponent) != 0)
         return -1;
     closeConstruct(state, property, opening);
     return 0;

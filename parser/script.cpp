@@ -55,7 +55,7 @@ void parseStub(ParseState *state, Node *root)
         return;
     if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
         return;
-    if (parseBody(state, stub, 1, phrase(PHRASE_STUB), stubComponent) != 0)
+    if (parseBody(state, stub, 1, PHRASE_STUB, stubComponent) != 0)
         return;
     if (lookAhead(state, KIND_ENSURE) && parseCondition(state, 1, stub, KIND_ENSURE) != 0)
         return;
