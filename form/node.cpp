@@ -6,59 +6,83 @@
 
 #include <cstring>
 
-struct KindEntry {
-    uint32_t kind;
-    const char *name;
-};
-
-static const KindEntry kindTable[] = {
-    {KIND_SCRIPT, "SCRIPT"},
-    {KIND_TEST_CLASS, "TEST CLASS"},
-    {KIND_TEST_SUITE, "TEST SUITE"},
-    {KIND_TEST_CASE, "TEST CASE"},
-    {KIND_SINGLE_CLASS, "SINGLE CLASS"},
-    {KIND_CHECK_EXCEPTION, "CHECK EXCEPTION"},
-    {KIND_CHECK_PROPERTY, "CHECK PROPERTY"},
-    {KIND_CHECK_STUB, "CHECK STUB"},
-    {KIND_CHECK_METHOD, "CHECK METHOD"},
-    {KIND_ON_ERROR, "ON ERROR"},
-    {KIND_PRINT, "PRINT"},
-    {KIND_CALL, "CALL"},
-    {KIND_ENSURE, "ENSURE"},
-    {KIND_INVARIANT, "INVARIANT"},
-    {KIND_PROC, "PROC"},
-    {KIND_REQUIRE, "REQUIRE"},
-    {KIND_WRAP, "WRAP"},
-    {KIND_RUN, "RUN"},
-    {KIND_INCLUDE, "INCLUDE"},
-    {KIND_RUN_COMPONENT, "RUN COMPONENT"},
-    {KIND_PROLOGUE, "PROLOGUE"},
-    {KIND_EPILOGUE, "EPILOGUE"},
-    {KIND_UMLSTATE, "UMLSTATE"},
-    {KIND_TRANSITION, "TRANSITION"},
-    {KIND_THREE_POINTS, "THREE POINTS"},
-    {KIND_EXPRESSION, "EXPRESSION"},
-    {KIND_COMMENT_LINE, "COMMENT"},
-    {KIND_COMMENT_BLOCK, "COMMENT"},
-    {KIND_NATIVE_LINE, "NATIVE CODE"},
-    {KIND_NATIVE_BLOCK, "NATIVE CODE"},
-    {KIND_CPP_LINE, "NATIVE CODE"},
-    {KIND_CPP_BLOCK, "NATIVE CODE"},
-    {KIND_JAVA_LINE, "NATIVE CODE"},
-    {KIND_JAVA_BLOCK, "NATIVE CODE"},
-    {KIND_CHECK, "CHECK"},
-    {KIND_PROPERTY, "PROPERTY"},
-    {KIND_STUB, "STUB"},
-    {KIND_CLASS, "CLASS"},
-};
-
+// Every node is asked for at its release: a switch, not a search.
 const char *kindName(uint32_t kind)
 {
-    for (const KindEntry &entry : kindTable) {
-        if (entry.kind == kind)
-            return entry.name;
+    switch (kind) {
+    case KIND_SCRIPT:
+        return "SCRIPT";
+    case KIND_TEST_CLASS:
+        return "TEST CLASS";
+    case KIND_TEST_SUITE:
+        return "TEST SUITE";
+    case KIND_TEST_CASE:
+        return "TEST CASE";
+    case KIND_SINGLE_CLASS:
+        return "SINGLE CLASS";
+    case KIND_CHECK_EXCEPTION:
+        return "CHECK EXCEPTION";
+    case KIND_CHECK_PROPERTY:
+        return "CHECK PROPERTY";
+    case KIND_CHECK_STUB:
+        return "CHECK STUB";
+    case KIND_CHECK_METHOD:
+        return "CHECK METHOD";
+    case KIND_ON_ERROR:
+        return "ON ERROR";
+    case KIND_PRINT:
+        return "PRINT";
+    case KIND_CALL:
+        return "CALL";
+    case KIND_ENSURE:
+        return "ENSURE";
+    case KIND_INVARIANT:
+        return "INVARIANT";
+    case KIND_PROC:
+        return "PROC";
+    case KIND_REQUIRE:
+        return "REQUIRE";
+    case KIND_WRAP:
+        return "WRAP";
+    case KIND_RUN:
+        return "RUN";
+    case KIND_INCLUDE:
+        return "INCLUDE";
+    case KIND_RUN_COMPONENT:
+        return "RUN COMPONENT";
+    case KIND_PROLOGUE:
+        return "PROLOGUE";
+    case KIND_EPILOGUE:
+        return "EPILOGUE";
+    case KIND_UMLSTATE:
+        return "UMLSTATE";
+    case KIND_TRANSITION:
+        return "TRANSITION";
+    case KIND_THREE_POINTS:
+        return "THREE POINTS";
+    case KIND_EXPRESSION:
+        return "EXPRESSION";
+    case KIND_COMMENT_LINE:
+    case KIND_COMMENT_BLOCK:
+        return "COMMENT";
+    case KIND_NATIVE_LINE:
+    case KIND_NATIVE_BLOCK:
+    case KIND_CPP_LINE:
+    case KIND_CPP_BLOCK:
+    case KIND_JAVA_LINE:
+    case KIND_JAVA_BLOCK:
+        return "NATIVE CODE";
+    case KIND_CHECK:
+        return "CHECK";
+    case KIND_PROPERTY:
+        return "PROPERTY";
+    case KIND_STUB:
+        return "STUB";
+    case KIND_CLASS:
+        return "CLASS";
+    default:
+        return nullptr;
     }
-    return nullptr;
 }
 
 bool isKnownKind(uint32_t kind)
