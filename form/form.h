@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 // Kind codes. They are the scanner's token codes: a node's kind is the code
@@ -358,7 +359,16 @@ int initTextBuffer(TextBuffer *buffer);
 int reserveText(TextBuffer *buffer, size_t extra);
 int appendText(TextBuffer *buffer, const char *text);
 // count bytes, kept terminated, without a message; -1 when memory runs out.
-int appendBytes(TextBuffer *buffer, const char *bytes, size_t count);
+// Inline: most appends fit, and they come by the million.
+inline int appendBytes(TextBuffer *buffer, const char *bytes, size_t count)
+{
+    if (buffer->length + count >= buffer->capacity && reserveText(buffer, count) != 0)
+        return -1;
+    memcpy(buffer->text + buffer->length, bytes, count);
+    buffer->length += count;
+    buffer->text[buffer->length] = '\0';
+    return 0;
+}
 void freeTextBuffer(TextBuffer *buffer);
 // The digits of value in base 10 or 16 (lower case), written backwards so
 // that they end just before end; returns where they begin. The generated

@@ -119,16 +119,6 @@ int reserveText(TextBuffer *buffer, size_t extra)
     return 0;
 }
 
-int appendBytes(TextBuffer *buffer, const char *bytes, size_t count)
-{
-    if (reserveText(buffer, count) != 0)
-        return -1;
-    memcpy(buffer->text + buffer->length, bytes, count);
-    buffer->length += count;
-    buffer->text[buffer->length] = '\0';
-    return 0;
-}
-
 int appendText(TextBuffer *buffer, const char *text)
 {
     if (appendBytes(buffer, text, strlen(text)) == 0)
