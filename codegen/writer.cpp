@@ -84,17 +84,25 @@ bool put(TextBuffer *out, const char *text, size_t length)
 {
     if (!makeRoom(out, length))
         return false;
-    memcpy(out->text + out->length, text, length);
+    copyText(out->text + out->length, text, length);
     out->length += length;
     return true;
 }
 
+// The indentation of the usual depths is one move of a fixed size, made
+// inline, which may write spaces into the room after it: what follows
+// writes over them.
 bool indent(TextBuffer *out, uint64_t level)
 {
+    static const char SPACES[] = "                                                ";
+    constexpr size_t MOVED = sizeof SPACES - 1;
     size_t spaces = level * 3;
-    if (!makeRoom(out, spaces))
+    if (!makeRoom(out, spaces > MOVED ? spaces : MOVED))
         return false;
-    memset(out->text + out->length, ' ', spaces);
+    if (spaces <= MOVED)
+        memcpy(out->text + out->length, SPACES, MOVED);
+    else
+        memset(out->text + out->length, ' ', spaces);
     out->length += spaces;
     return true;
 }

@@ -268,9 +268,9 @@ void addNumber(RecordLine *line, const char *format, uint64_t value)
         return;
     }
     char *out = line->text.text + line->text.length;
-    memcpy(out, format, head);
-    memcpy(out + head, start, count);
-    memcpy(out + head + count, after, tail + 1);
+    copyText(out, format, head);
+    copyText(out + head, start, count);
+    copyText(out + head + count, after, tail + 1);
     line->text.length += head + count + tail;
 }
 

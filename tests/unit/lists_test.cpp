@@ -150,6 +150,17 @@ TEST_F(Lists, TextBufferThatCannotGrowIsReportedAndFreed)
     EXPECT_EQ(errors, "zepprepro - lexical error: Not enough memory to reallocate the buffer `" + full + "'.\n");
 }
 
+TEST(Copy, EveryShortLengthCopiesItsBytesAndNoMore)
+{
+    const std::string source = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEF";
+    for (size_t length = 0; length <= 40; length++) {
+        std::string target(48, '#');
+        copyText(target.data() + 2, source.data() + 1, length);
+        const std::string want = "##" + source.substr(1, length) + std::string(46 - length, '#');
+        EXPECT_EQ(target, want) << "length " << length;
+    }
+}
+
 TEST(Digits, DecimalAndHexadecimalAtEveryDigitCount)
 {
     struct Case {
