@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace fuzz {
@@ -111,9 +112,8 @@ public:
         // The record files carry the modification time into the checksum
         // that the generated code repeats: every input dated at the epoch
         // makes two runs on it write the same files.
-        const timespec epoch{};
-        const timespec accessAndModification[2] = {epoch, epoch};
-        futimens(file, accessAndModification);
+        const timeval accessAndModification[2] = {};
+        futimes(file, accessAndModification);
         close(file);
     }
 
