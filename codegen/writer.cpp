@@ -82,11 +82,10 @@ bool makeRoom(TextBuffer *out, size_t length)
 
 bool put(TextBuffer *out, const char *text, size_t length)
 {
-    if (!makeRoom(out, length))
-        return false;
-    copyText(out->text + out->length, text, length);
-    out->length += length;
-    return true;
+    if (appendBytes(out, text, length) == 0)
+        return true;
+    failWrite();
+    return false;
 }
 
 // The indentation of the usual depths is one move of a fixed size, made

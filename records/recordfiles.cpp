@@ -243,7 +243,7 @@ void addBytes(RecordLine *line, const char *text, size_t length)
 
 // A format with one conversion %lu or %lx, the only ones the records use, is
 // written without snprintf, whose general machinery took a good part of the
-// writing of the records, and in one piece with the text around it.
+// writing of the records.
 void addNumber(RecordLine *line, const char *format, uint64_t value)
 {
     const char *percent = strchr(format, '%');
@@ -259,19 +259,9 @@ void addNumber(RecordLine *line, const char *format, uint64_t value)
     char digits[DIGITS_ROOM];
     char *end = digits + sizeof digits;
     const char *start = writeDigits(end, value, percent[2] == 'x' ? 16 : 10);
-    size_t head = static_cast<size_t>(percent - format), count = static_cast<size_t>(end - start),
-           tail = static_cast<size_t>(next - after);
-    if (line->failed)
-        return;
-    if (reserveText(&line->text, head + count + tail) != 0) {
-        failRecord(line);
-        return;
-    }
-    char *out = line->text.text + line->text.length;
-    copyText(out, format, head);
-    copyText(out + head, start, count);
-    copyText(out + head + count, after, tail + 1);
-    line->text.length += head + count + tail;
+    addBytes(line, format, static_cast<size_t>(percent - format));
+    addBytes(line, start, static_cast<size_t>(end - start));
+    addBytes(line, after, static_cast<size_t>(next - after));
 }
 
 void addQuoted(RecordLine *line, std::initializer_list<Piece> pieces, bool utf8)
