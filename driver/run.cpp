@@ -13,9 +13,24 @@
 
 #include <QCoreApplication>
 
+// Record files that a failed creation of a later one left open keep what
+// was written to them; it reaches them when they are closed.
+static void closeLeftRecordFiles()
+{
+    for (FileEntry *entry = context->fileEntries; entry != nullptr; entry = entry->nextEntry) {
+        for (FILE **stream : {&entry->tsfStream, &entry->otsStream}) {
+            if (*stream != nullptr)
+                closeFile(*stream);
+            *stream = nullptr;
+        }
+    }
+}
+
 // Releases what set-up made, in the end-of-run order.
 static void releaseRun(Node *root)
 {
+    if (context != nullptr)
+        closeLeftRecordFiles();
     releaseContext(context);
     context = nullptr;
     releaseTree(root);

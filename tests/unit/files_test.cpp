@@ -193,9 +193,9 @@ TEST_F(InTemporaryDirectory, OutputFilesAreLoggedToTheOpenBenchLog)
 
 TEST_F(InTemporaryDirectory, OutputStreamsOpenTogetherKeepTheirOwnText)
 {
-    // Streams closed in another order than opened, each written past its
-    // buffer, the second without a buffer of its own (its allocation
-    // failed): every file must hold exactly what went to it.
+    // Streams closed in another order than opened, the second a plain one
+    // of the C library (the allocation of its record failed): every file
+    // must hold exactly what went to it.
     FILE *first = openOutputFile("first.ots", 203);
     failAllocation(1);
     FILE *second = openOutputFile("second.tsf", 204);
@@ -223,6 +223,66 @@ TEST_F(InTemporaryDirectory, OutputStreamsOpenTogetherKeepTheirOwnText)
     EXPECT_EQ(readAll("second.tsf"), expected[1]);
     EXPECT_EQ(readAll("third.ots"), expected[2]);
     EXPECT_EQ(readAll("fourth.tsf"), "four\n");
+}
+
+// Bytes that tell the stream and the piece they were written as.
+std::string piece(size_t stream, size_t number, size_t length)
+{
+    std::string text(length, static_cast<char>('a' + stream));
+    for (size_t at = 0; at < length; at += 4096)
+        text[at] = static_cast<char>('0' + number % 10);
+    return text;
+}
+
+TEST_F(InTemporaryDirectory, ManyLargeStreamsKeepTheirBytesInOrder)
+{
+    // More streams at once than the writer has blocks, so that some write
+    // for themselves while blocks of theirs may still be queued; pieces
+    // from a few bytes to more than a block, to buffered streams and to
+    // the unbuffered code stream.
+    constexpr size_t STREAMS = 12;
+    FILE *streams[STREAMS];
+    std::string expected[STREAMS];
+    for (size_t which = 0; which < STREAMS; which++) {
+        streams[which] = openOutputFile(("out" + std::to_string(which)).c_str(), which == 0 ? 200 : 204);
+        ASSERT_NE(streams[which], nullptr);
+    }
+    const size_t lengths[] = {7, 70000, 1, 700000, 4096, 1300000, 333};
+    for (size_t number = 0; number < 14; number++) {
+        for (size_t which = 0; which < STREAMS; which++) {
+            std::string text = piece(which, number, lengths[(number + which) % 7]);
+            ASSERT_EQ(fwrite(text.data(), 1, text.size(), streams[which]), text.size());
+            expected[which] += text;
+        }
+    }
+    for (size_t which = STREAMS; which-- > 0;)
+        EXPECT_EQ(closeFile(streams[which]), 0);
+    for (size_t which = 0; which < STREAMS; which++)
+        EXPECT_TRUE(readAll("out" + std::to_string(which)) == expected[which]) << "stream " << which;
+}
+
+TEST_F(InTemporaryDirectory, OutputStreamsWriteForThemselvesWithoutTheWritersBlocks)
+{
+    // The first open makes the stream's record, then the writer's blocks.
+    failAllocation(2);
+    FILE *stream = openOutputFile("alone.tsf", 204);
+    failAllocation(0);
+    ASSERT_NE(stream, nullptr);
+    std::string text = piece(0, 1, 3000000);
+    fwrite(text.data(), 1, text.size(), stream);
+    EXPECT_EQ(closeFile(stream), 0);
+    EXPECT_TRUE(readAll("alone.tsf") == text);
+}
+
+TEST_F(InTemporaryDirectory, AFailedWriteIsToldAtTheClose)
+{
+    for (int code : {200, 204}) {
+        FILE *stream = openOutputFile("/dev/full", code);
+        ASSERT_NE(stream, nullptr);
+        std::string text = piece(1, 2, 2000000);
+        fwrite(text.data(), 1, text.size(), stream);
+        EXPECT_EQ(closeFile(stream), -1) << "open code " << code;
+    }
 }
 
 } // namespace
