@@ -4,12 +4,16 @@
 // kernel's part of writing it (copying into the page cache, finding and
 // zeroing its pages) took a fifth of a run. The streams are the C
 // library's as before, but what a stream hands to its file is gathered in
-// blocks, and a writer thread puts full blocks in the files, in the order
-// given, while the run goes on. Closing a stream waits for its blocks and
-// tells whether every byte reached the file: a failed write is told at the
-// close, as it always was with a buffered stream. A stream writes its file
-// itself when there is no thread or too many files are open, and is a
-// plain one when its own record cannot be had.
+// blocks, and once a block is full a writer thread puts it in the file,
+// in the order given, while the run goes on. Closing a stream waits for its
+// blocks and tells whether every byte reached the file: a failed write is
+// told at the close, as it always was with a buffered stream.
+//
+// A small run fills no block and starts no thread: each file writes its
+// block itself when it is closed. A file writes for itself as well when
+// there is no thread, when too many files are open, or, from then on, when
+// no block can be had for it; a stream is a plain one of the C library when
+// its own record cannot be had.
 #include "driver/outputs.h"
 #include "form/memory.h"
 
@@ -22,14 +26,14 @@
 namespace {
 
 // A file that goes through the queue fills one block at a time, and at most
-// QUEUE_USERS of them are open at once: two blocks are always free, queued
-// or being written, so a file that wants one gets it soon. Files opened
-// beyond that write for themselves.
+// QUEUE_USERS of them are open at once: once BLOCK_COUNT blocks are made,
+// two are always free, queued or being written, so a file that wants one
+// gets it soon. Files opened beyond that write for themselves.
 enum : size_t { BLOCK_SIZE = 1 << 19, BLOCK_COUNT = 8, QUEUE_USERS = BLOCK_COUNT - 2 };
 
 struct OutputFile {
     int descriptor;
-    bool queued;          // goes through the queue
+    bool queued;          // gathers its bytes in blocks
     bool failed;          // a write failed; set by whoever wrote
     unsigned queuedCount; // blocks of this file the writer has yet to write
     char *block;          // the block being filled, or null
@@ -43,15 +47,17 @@ struct QueuedBlock {
 };
 
 // Blocks go round: free, filled by one stream, queued, written, free again.
-// The lock guards the free list, the queue and the files' queued counts.
+// The lock guards the free list, the queue and the files' queued counts;
+// the rest belongs to the thread of the run.
 pthread_mutex_t queueLock = PTHREAD_MUTEX_INITIALIZER;
 pthread_cond_t queueChanged = PTHREAD_COND_INITIALIZER;
-char *blockSpace;
+char *blocks[BLOCK_COUNT];
+size_t blocksMade;
 char *freeBlocks[BLOCK_COUNT];
 size_t freeCount;
 QueuedBlock queue[BLOCK_COUNT];
 size_t queueFirst, queueCount;
-bool writerRunning, writerStopping;
+bool writerRunning, writerStopping, writerRefused;
 pthread_t writerThread;
 unsigned openFiles, queueUsers;
 
@@ -93,38 +99,75 @@ void *runWriter(void *)
     return nullptr;
 }
 
-// The blocks and the thread, when the first file opens; neither when one
-// of them cannot be had.
-void startWriter()
+// The thread, when the first block is full; false when it cannot be had,
+// for the rest of the files open now.
+bool startWriter()
 {
-    blockSpace = static_cast<char *>(zepAlloc(BLOCK_SIZE * BLOCK_COUNT));
-    if (blockSpace == nullptr)
-        return;
-    for (freeCount = 0; freeCount < BLOCK_COUNT; freeCount++)
-        freeBlocks[freeCount] = blockSpace + freeCount * BLOCK_SIZE;
-    queueFirst = queueCount = 0;
-    writerStopping = false;
-    writerRunning = pthread_create(&writerThread, nullptr, runWriter, nullptr) == 0;
-    if (!writerRunning) {
-        zepFree(blockSpace);
-        blockSpace = nullptr;
+    if (!writerRunning && !writerRefused) {
+        queueFirst = queueCount = 0;
+        writerStopping = false;
+        writerRunning = pthread_create(&writerThread, nullptr, runWriter, nullptr) == 0;
+        writerRefused = !writerRunning;
     }
+    return writerRunning;
 }
 
+// When the last file is closed.
 void stopWriter()
 {
-    pthread_mutex_lock(&queueLock);
-    writerStopping = true;
-    pthread_cond_broadcast(&queueChanged);
-    pthread_mutex_unlock(&queueLock);
-    pthread_join(writerThread, nullptr);
-    writerRunning = false;
-    zepFree(blockSpace);
-    blockSpace = nullptr;
+    if (writerRunning) {
+        pthread_mutex_lock(&queueLock);
+        writerStopping = true;
+        pthread_cond_broadcast(&queueChanged);
+        pthread_mutex_unlock(&queueLock);
+        pthread_join(writerThread, nullptr);
+        writerRunning = false;
+    }
+    writerRefused = false;
+    for (size_t i = 0; i < blocksMade; i++)
+        zepFree(blocks[i]);
+    blocksMade = freeCount = 0;
 }
 
-void queueBlock(OutputFile *file)
+void waitForQueued(OutputFile *file)
 {
+    pthread_mutex_lock(&queueLock);
+    while (file->queuedCount > 0)
+        pthread_cond_wait(&queueChanged, &queueLock);
+    pthread_mutex_unlock(&queueLock);
+}
+
+// A free block, a new one while fewer than BLOCK_COUNT are made, or one
+// given back by the writer; null when a new one cannot be had.
+char *takeBlock()
+{
+    pthread_mutex_lock(&queueLock);
+    bool make = freeCount == 0 && blocksMade < BLOCK_COUNT;
+    while (!make && freeCount == 0)
+        pthread_cond_wait(&queueChanged, &queueLock);
+    char *block = make ? nullptr : freeBlocks[--freeCount];
+    pthread_mutex_unlock(&queueLock);
+    if (make && (block = static_cast<char *>(zepAlloc(BLOCK_SIZE))) != nullptr)
+        blocks[blocksMade++] = block;
+    return block;
+}
+
+void giveBack(char *block)
+{
+    pthread_mutex_lock(&queueLock);
+    freeBlocks[freeCount++] = block;
+    pthread_mutex_unlock(&queueLock);
+}
+
+// Hands the file's block to the writer, or writes it here when there is no
+// writer and keeps it for the next bytes.
+void handOver(OutputFile *file)
+{
+    if (!startWriter()) {
+        writeAll(file, file->block, file->filled);
+        file->filled = 0;
+        return;
+    }
     pthread_mutex_lock(&queueLock);
     queue[(queueFirst + queueCount) % BLOCK_COUNT] = {file, file->block, file->filled};
     queueCount++;
@@ -135,34 +178,32 @@ void queueBlock(OutputFile *file)
     file->filled = 0;
 }
 
-char *takeBlock()
+// The file writes for itself from now on, after its queued blocks.
+void leaveQueue(OutputFile *file)
 {
-    pthread_mutex_lock(&queueLock);
-    while (freeCount == 0)
-        pthread_cond_wait(&queueChanged, &queueLock);
-    char *block = freeBlocks[--freeCount];
-    pthread_mutex_unlock(&queueLock);
-    return block;
+    file->queued = false;
+    queueUsers--;
+    waitForQueued(file);
 }
 
 ssize_t writeOutput(void *cookie, const char *bytes, size_t length)
 {
     auto *file = static_cast<OutputFile *>(cookie);
-    if (!file->queued) {
-        writeAll(file, bytes, length);
-        return static_cast<ssize_t>(length);
-    }
-    for (size_t left = length; left > 0;) {
-        if (file->block == nullptr)
-            file->block = takeBlock();
+    size_t left = length;
+    while (left > 0 && file->queued) {
+        if (file->block == nullptr && (file->block = takeBlock()) == nullptr) {
+            leaveQueue(file);
+            break;
+        }
         size_t piece = BLOCK_SIZE - file->filled < left ? BLOCK_SIZE - file->filled : left;
         memcpy(file->block + file->filled, bytes, piece);
         file->filled += piece;
         bytes += piece;
         left -= piece;
         if (file->filled == BLOCK_SIZE)
-            queueBlock(file);
+            handOver(file);
     }
+    writeAll(file, bytes, left);
     return static_cast<ssize_t>(length);
 }
 
@@ -170,21 +211,19 @@ int closeOutput(void *cookie)
 {
     auto *file = static_cast<OutputFile *>(cookie);
     if (file->queued) {
-        if (file->filled > 0)
-            queueBlock(file);
-        pthread_mutex_lock(&queueLock);
+        if (writerRunning && file->filled > 0)
+            handOver(file);
+        else
+            writeAll(file, file->block, file->filled);
         if (file->block != nullptr)
-            freeBlocks[freeCount++] = file->block;
-        while (file->queuedCount > 0)
-            pthread_cond_wait(&queueChanged, &queueLock);
-        pthread_mutex_unlock(&queueLock);
-        queueUsers--;
+            giveBack(file->block);
+        leaveQueue(file);
     }
     bool failed = file->failed;
     if (close(file->descriptor) != 0)
         failed = true;
     zepFree(file);
-    if (--openFiles == 0 && writerRunning)
+    if (--openFiles == 0)
         stopWriter();
     return failed ? -1 : 0;
 }
@@ -207,9 +246,8 @@ FILE *openQueuedOutput(const char *path)
         zepFree(file);
         return fopen(path, "w");
     }
-    if (openFiles++ == 0)
-        startWriter();
-    file->queued = writerRunning && queueUsers < QUEUE_USERS;
+    openFiles++;
+    file->queued = queueUsers < QUEUE_USERS;
     if (file->queued)
         queueUsers++;
     return stream;

@@ -263,7 +263,8 @@ TEST_F(InTemporaryDirectory, ManyLargeStreamsKeepTheirBytesInOrder)
 
 TEST_F(InTemporaryDirectory, OutputStreamsWriteForThemselvesWithoutTheWritersBlocks)
 {
-    // The first open makes the stream's record, then the writer's blocks.
+    // The open makes the stream's record; its first block is the next
+    // allocation, on the first bytes it is handed.
     failAllocation(2);
     FILE *stream = openOutputFile("alone.tsf", 204);
     failAllocation(0);
