@@ -31,6 +31,9 @@ RSS_FILE = None
 
 
 def measure(command, cwd, env, stderr=subprocess.DEVNULL, stdout=subprocess.DEVNULL):
+    # The kernel puts the files of the last run on the disk later, in the
+    # time of whatever runs then: not in this run's.
+    os.sync()
     wrapped = [TIME, "-q", "-f", "%M", "-o", RSS_FILE] + command if RSS_FILE else command
     start = time.perf_counter()
     child = subprocess.Popen(wrapped, cwd=cwd, env=env, stdout=stdout, stderr=stderr)
