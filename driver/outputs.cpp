@@ -10,10 +10,10 @@
 // told at the close, as it always was with a buffered stream.
 //
 // A small run fills no block and starts no thread: each file writes its
-// block itself when it is closed. A file writes for itself as well when
-// there is no thread, when too many files are open, or, from then on, when
-// no block can be had for it; a stream is a plain one of the C library when
-// its own record cannot be had.
+// block itself when it is closed. A file writes for itself as well when it
+// is no regular file, when there is no thread, when too many files are
+// open, or, from then on, when no block can be had for it; a stream is a
+// plain one of the C library when its own record cannot be had.
 #include "driver/outputs.h"
 #include "form/memory.h"
 
@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -137,12 +138,14 @@ void waitForQueued(OutputFile *file)
     pthread_mutex_unlock(&queueLock);
 }
 
-// A free block, a new one while fewer than BLOCK_COUNT are made, or one
-// given back by the writer; null when a new one cannot be had.
+// A new block while fewer than BLOCK_COUNT are made, then one given back
+// by the writer; null when a new one cannot be had. All are made before any
+// is used again, so that the allocations of a run do not depend on how fast
+// the writer is.
 char *takeBlock()
 {
     pthread_mutex_lock(&queueLock);
-    bool make = freeCount == 0 && blocksMade < BLOCK_COUNT;
+    bool make = blocksMade < BLOCK_COUNT;
     while (!make && freeCount == 0)
         pthread_cond_wait(&queueChanged, &queueLock);
     char *block = make ? nullptr : freeBlocks[--freeCount];
@@ -204,6 +207,9 @@ ssize_t writeOutput(void *cookie, const char *bytes, size_t length)
             handOver(file);
     }
     writeAll(file, bytes, left);
+    // All taken, even when a write failed: the close tells of the failure.
+    // A -1 would set the stream's error at once, but the C library's path
+    // for large writes miscounts it and reads past the caller's bytes.
     return static_cast<ssize_t>(length);
 }
 
@@ -235,11 +241,15 @@ FILE *openQueuedOutput(const char *path)
     auto *file = static_cast<OutputFile *>(zepAlloc(sizeof(OutputFile)));
     if (file == nullptr)
         return fopen(path, "w");
-    *file = {open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666), false, false, 0, nullptr, 0};
+    *file = {open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666), false, false, 0, nullptr, 0};
     if (file->descriptor < 0) {
         zepFree(file);
         return nullptr;
     }
+    // A terminal, a pipe or a device takes its bytes in the order of the
+    // run, between the messages: only a regular file is written later.
+    struct stat status;
+    bool regular = fstat(file->descriptor, &status) == 0 && S_ISREG(status.st_mode);
     FILE *stream = fopencookie(file, "w", cookie_io_functions_t{nullptr, writeOutput, nullptr, closeOutput});
     if (stream == nullptr) {
         close(file->descriptor);
@@ -247,7 +257,7 @@ FILE *openQueuedOutput(const char *path)
         return fopen(path, "w");
     }
     openFiles++;
-    file->queued = queueUsers < QUEUE_USERS;
+    file->queued = regular && queueUsers < QUEUE_USERS;
     if (file->queued)
         queueUsers++;
     return stream;

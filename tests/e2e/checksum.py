@@ -83,13 +83,13 @@ def check_generated(directory, pairs, errors):
 
 def check_pair(tsf_path, ots_path, errors):
     tsf, ots = lines_of(tsf_path), lines_of(ots_path)
-    if tsf[-1:] != [b"ED\n"]:
+    header_length = 9 if len(tsf) > 1 and tsf[1].startswith(b"SO ") else 7
+    if len(tsf) == header_length and len(ots) == 4:
         # Headers only: a later record file could not be created.
-        if len(ots) != 4 or not DATE.match(ots[3].decode("ascii", "replace").rstrip("\n")):
-            errors.append(f"{ots_path.name}: not a header of four lines")
+        if not DATE.match(ots[3].decode("ascii", "replace").rstrip("\n")):
+            errors.append(f"{ots_path.name}: DP line {ots[3]!r}")
         ots_path.write_bytes(b"".join(ots[:3] + [b"DP @DATE@\n"]))
         return None
-    header_length = 9 if len(tsf) > 1 and tsf[1].startswith(b"SO ") else 7
     tsf_header, tsf_body, tsf_trailer = tsf[:header_length], tsf[header_length:-2], tsf[-2:]
     ots_header, date, ots_body, ots_trailer = ots[:3], ots[3], ots[4:-2], ots[-2:]
     if not DATE.match(date.decode("ascii", "replace").rstrip("\n")):

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <tuple>
 
@@ -261,29 +263,53 @@ TEST_F(InTemporaryDirectory, ManyLargeStreamsKeepTheirBytesInOrder)
         EXPECT_TRUE(readAll("out" + std::to_string(which)) == expected[which]) << "stream " << which;
 }
 
-TEST_F(InTemporaryDirectory, OutputStreamsWriteForThemselvesWithoutTheWritersBlocks)
+TEST_F(InTemporaryDirectory, AStreamWithoutABlockWritesForItselfAfterItsQueuedOnes)
 {
-    // The open makes the stream's record; its first block is the next
-    // allocation, on the first bytes it is handed.
-    failAllocation(2);
-    FILE *stream = openOutputFile("alone.tsf", 204);
-    failAllocation(0);
-    ASSERT_NE(stream, nullptr);
-    std::string text = piece(0, 1, 3000000);
-    fwrite(text.data(), 1, text.size(), stream);
-    EXPECT_EQ(closeFile(stream), 0);
-    EXPECT_TRUE(readAll("alone.tsf") == text);
+    // The open makes the stream's record (allocation 1), its bytes then
+    // take blocks one by one: the first block, the third, or the last of
+    // the eight cannot be had, and the bytes go on directly, after those
+    // already queued.
+    for (unsigned long failing : {2ul, 4ul, 9ul}) {
+        failAllocation(failing);
+        FILE *stream = openOutputFile("alone.tsf", 204);
+        ASSERT_NE(stream, nullptr);
+        std::string text;
+        for (size_t number = 0; number < 12; number++)
+            text += piece(0, number, 500000);
+        fwrite(text.data(), 1, text.size(), stream);
+        EXPECT_EQ(failAllocation(0), failing) << "failing " << failing;
+        EXPECT_EQ(closeFile(stream), 0);
+        EXPECT_TRUE(readAll("alone.tsf") == text) << "failing " << failing;
+    }
 }
 
 TEST_F(InTemporaryDirectory, AFailedWriteIsToldAtTheClose)
 {
-    for (int code : {200, 204}) {
-        FILE *stream = openOutputFile("/dev/full", code);
+    // A device is written directly, whatever the amount.
+    for (size_t length : {100, 2000000}) {
+        FILE *stream = openOutputFile("/dev/full", 204);
         ASSERT_NE(stream, nullptr);
-        std::string text = piece(1, 2, 2000000);
+        std::string text = piece(1, 2, length);
         fwrite(text.data(), 1, text.size(), stream);
-        EXPECT_EQ(closeFile(stream), -1) << "open code " << code;
+        EXPECT_EQ(closeFile(stream), -1) << length << " bytes";
     }
+    // A regular file that may not grow past 100 KB: a part of a block is
+    // written at the close by the stream itself, full blocks by the writer.
+    struct rlimit kept;
+    getrlimit(RLIMIT_FSIZE, &kept);
+    struct rlimit small = kept;
+    small.rlim_cur = 100000;
+    void (*action)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (size_t length : {200000, 5000000}) {
+        FILE *stream = openOutputFile("limited.cc", 200);
+        ASSERT_NE(stream, nullptr);
+        std::string text = piece(2, 3, length);
+        fwrite(text.data(), 1, text.size(), stream);
+        EXPECT_EQ(closeFile(stream), -1) << length << " bytes";
+    }
+    setrlimit(RLIMIT_FSIZE, &kept);
+    signal(SIGXFSZ, action);
 }
 
 } // namespace
