@@ -283,16 +283,22 @@ TEST_F(InTemporaryDirectory, AStreamWithoutABlockWritesForItselfAfterItsQueuedOn
     }
 }
 
+// What closing a stream of the given open code says after length bytes.
+int closeAfterWriting(const char *path, int code, size_t length)
+{
+    FILE *stream = openOutputFile(path, code);
+    if (stream == nullptr)
+        return -2;
+    std::string text = piece(1, 2, length);
+    fwrite(text.data(), 1, text.size(), stream);
+    return closeFile(stream);
+}
+
 TEST_F(InTemporaryDirectory, AFailedWriteIsToldAtTheClose)
 {
     // A device is written directly, whatever the amount.
-    for (size_t length : {100, 2000000}) {
-        FILE *stream = openOutputFile("/dev/full", 204);
-        ASSERT_NE(stream, nullptr);
-        std::string text = piece(1, 2, length);
-        fwrite(text.data(), 1, text.size(), stream);
-        EXPECT_EQ(closeFile(stream), -1) << length << " bytes";
-    }
+    EXPECT_EQ(closeAfterWriting("/dev/full", 204, 100), -1);
+    EXPECT_EQ(closeAfterWriting("/dev/full", 204, 2000000), -1);
     // A regular file that may not grow past 100 KB: a part of a block is
     // written at the close by the stream itself, full blocks by the writer.
     struct rlimit kept;
@@ -301,13 +307,8 @@ TEST_F(InTemporaryDirectory, AFailedWriteIsToldAtTheClose)
     small.rlim_cur = 100000;
     void (*action)(int) = signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    for (size_t length : {200000, 5000000}) {
-        FILE *stream = openOutputFile("limited.cc", 200);
-        ASSERT_NE(stream, nullptr);
-        std::string text = piece(2, 3, length);
-        fwrite(text.data(), 1, text.size(), stream);
-        EXPECT_EQ(closeFile(stream), -1) << length << " bytes";
-    }
+    EXPECT_EQ(closeAfterWriting("limited.cc", 200, 200000), -1);
+    EXPECT_EQ(closeAfterWriting("limited.cc", 200, 5000000), -1);
     setrlimit(RLIMIT_FSIZE, &kept);
     signal(SIGXFSZ, action);
 }
