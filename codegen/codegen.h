@@ -16,6 +16,12 @@ struct BindingFrame {
     BindingFrame *next;
 };
 
+struct PathEscape {
+    const char *path;
+    const char *text; // escaped
+};
+enum : unsigned { PATHS_KEPT = 4 };
+
 // The generator's running state, reset when generation starts.
 struct GenState {
     BindingFrame *bindingStack; // outermost first
@@ -29,6 +35,8 @@ struct GenState {
     bool failed; // a write that ran out of memory; reported once
     TextBuffer scratch;
     SubstitutionScratch substitution;
+    PathEscape paths[PATHS_KEPT]; // the escaped forms of the last paths
+    unsigned nextPath;
 };
 
 extern GenState gen;

@@ -440,11 +440,27 @@ const char *escaped(const char *text)
     return result;
 }
 
+// The paths of the #line directives, pooled or fixed for the run, come
+// again and again: the escaped forms of the last few are kept by address.
+static const char *escapedPath(const char *path)
+{
+    for (const PathEscape &kept : gen.paths) {
+        if (kept.path == path && path != nullptr)
+            return kept.text;
+    }
+    const char *result = escaped(path);
+    if (result != nullptr) {
+        gen.paths[gen.nextPath] = PathEscape{path, result};
+        gen.nextPath = (gen.nextPath + 1) % PATHS_KEPT;
+    }
+    return result;
+}
+
 void sourceLineDirective(const Node *node)
 {
     if (context->noLineDirectives)
         return;
-    const char *directory = escaped(node->directory), *name = escaped(node->fileName);
+    const char *directory = escapedPath(node->directory), *name = escapedPath(node->fileName);
     if (directory != nullptr && name != nullptr)
         writeFormatted(0, "\n#line %" PRIu64 " \"%s%s\"\n", node->beginLine, directory, name);
 }
@@ -453,7 +469,7 @@ void sourceLineDirectiveInstr(const Node *node)
 {
     if (context->noLineDirectives)
         return;
-    const char *directory = escaped(node->directory), *name = escaped(node->fileName);
+    const char *directory = escapedPath(node->directory), *name = escapedPath(node->fileName);
     if (directory != nullptr && name != nullptr)
         emitInstr("\n#line %" PRIu64 " \"%s%s\"\n", node->beginLine, directory, name);
 }
@@ -466,14 +482,14 @@ void outputLineDirective()
     // ends the current line and the directive takes the next.
     countCodeLines();
     uint64_t line = gen.outputLine + 2;
-    const char *path = escaped(context->codePath);
+    const char *path = escapedPath(context->codePath);
     if (path == nullptr)
         return;
     if (path[0] == '/') {
         writeFormatted(0, "\n#line %" PRIu64 " \"%s\"\n", line, path);
         return;
     }
-    const char *directory = escaped(context->workingDirectory);
+    const char *directory = escapedPath(context->workingDirectory);
     if (directory != nullptr)
         writeFormatted(0, "\n#line %" PRIu64 " \"%s%s\"\n", line, directory, path);
 }

@@ -241,27 +241,19 @@ void addBytes(RecordLine *line, const char *text, size_t length)
         failRecord(line);
 }
 
-// A format with one conversion %lu or %lx, the only ones the records use, is
-// written without snprintf, whose general machinery took a good part of the
-// writing of the records.
-void addNumber(RecordLine *line, const char *format, uint64_t value)
+void addDigits(RecordLine *line, uint64_t value, unsigned base)
 {
-    const char *percent = strchr(format, '%');
-    bool quick = percent != nullptr && percent[1] == 'l' && (percent[2] == 'u' || percent[2] == 'x');
-    const char *after = quick ? percent + 3 : nullptr;
-    const char *next = quick ? strchrnul(after, '%') : nullptr;
-    if (!quick || *next != '\0') {
-        char number[64];
-        snprintf(number, sizeof number, format, value);
-        addRaw(line, number);
-        return;
-    }
     char digits[DIGITS_ROOM];
     char *end = digits + sizeof digits;
-    const char *start = writeDigits(end, value, percent[2] == 'x' ? 16 : 10);
-    addBytes(line, format, static_cast<size_t>(percent - format));
+    const char *start = writeDigits(end, value, base);
     addBytes(line, start, static_cast<size_t>(end - start));
-    addBytes(line, after, static_cast<size_t>(next - after));
+}
+
+void addFormattedNumber(RecordLine *line, const char *format, uint64_t value)
+{
+    char number[64];
+    snprintf(number, sizeof number, format, value);
+    addRaw(line, number);
 }
 
 void addQuoted(RecordLine *line, std::initializer_list<Piece> pieces, bool utf8)

@@ -48,10 +48,21 @@ int nextState(int state, const char *text, size_t i)
 int substituteOnce(const char *text, const Binding &binding, TextBuffer *out)
 {
     size_t formalLength = strlen(binding.formal), actualLength = strlen(binding.actual);
+    // In code only these bytes can begin a replacement or change the state:
+    // the rest is passed over in one loop.
+    bool marks[256] = {};
+    for (char c : {'\0', '"', '\'', '/', '\\', binding.formal[0]})
+        marks[static_cast<unsigned char>(c)] = true;
     int replaced = 0;
     int state = IN_CODE;
     size_t i = 0, copied = 0;
-    while (text[i] != '\0') {
+    for (;;) {
+        if (state == IN_CODE) {
+            while (!marks[static_cast<unsigned char>(text[i])])
+                i++;
+        }
+        if (text[i] == '\0')
+            break;
         if (state == IN_CODE && text[i] == binding.formal[0] &&
             strncmp(text + i, binding.formal, formalLength) == 0 &&
             (i == 0 || !isIdentifierChar(text[i - 1])) && !isIdentifierChar(text[i + formalLength])) {
