@@ -50,11 +50,17 @@ inline void writeCode(const char *text, uint64_t level)
 {
     writeText(text, strlen(text), level);
 }
-// A formatted text, and the same followed by a newline.
-void writeFormatted(uint64_t level, const char *format, ...) __attribute__((format(printf, 2, 3)));
-void writeLine(uint64_t level, const char *format, ...) __attribute__((format(printf, 2, 3)));
+// A formatted text, the same followed by a newline, and one for the
+// instrumentation file. Patterns are literals: the formatter keeps what it
+// learns of a pattern by its address, and these macros refuse any other
+// pattern where it is written ("" joins only with a literal).
+void writeFormattedLiteral(uint64_t level, const char *format, ...) __attribute__((format(printf, 2, 3)));
+void writeLineLiteral(uint64_t level, const char *format, ...) __attribute__((format(printf, 2, 3)));
+void emitInstrLiteral(const char *format, ...) __attribute__((format(printf, 1, 2)));
+#define writeFormatted(level, pattern, ...) writeFormattedLiteral(level, "" pattern __VA_OPT__(, ) __VA_ARGS__)
+#define writeLine(level, pattern, ...) writeLineLiteral(level, "" pattern __VA_OPT__(, ) __VA_ARGS__)
+#define emitInstr(pattern, ...) emitInstrLiteral("" pattern __VA_OPT__(, ) __VA_ARGS__)
 void writeInstr(const char *text);
-void emitInstr(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void sourceLineDirective(const Node *node);
 void sourceLineDirectiveInstr(const Node *node);
 void outputLineDirective();

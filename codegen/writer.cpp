@@ -139,35 +139,76 @@ void writeIndented(const char *text, size_t length, uint64_t level)
 
 enum { QUICK_MADE, QUICK_UNKNOWN, QUICK_FAILED };
 
+// A pattern cut once into its pieces, each a literal run and the conversion
+// after it (0 at the end), kept by the pattern's address: every pattern is
+// a literal (see writeLine), so an address names one text for the run and
+// beyond.
+struct PatternPiece {
+    uint32_t start, length;
+    char conversion; // '%', 's', 'd', 'u' or 'x'
+    uint8_t longs;
+};
+enum : size_t { PLAN_PIECES = 8, PLAN_SLOTS = 512 };
+struct PatternPlan {
+    const char *pattern;
+    bool quick; // every conversion one that formatQuickly makes
+    PatternPiece pieces[PLAN_PIECES];
+};
+PatternPlan plans[PLAN_SLOTS];
+
+void makePlan(PatternPlan *plan, const char *pattern)
+{
+    plan->pattern = pattern;
+    plan->quick = false;
+    const char *p = pattern;
+    for (PatternPiece &piece : plan->pieces) {
+        const char *percent = strchrnul(p, '%');
+        piece.start = static_cast<uint32_t>(p - pattern);
+        piece.length = static_cast<uint32_t>(percent - p);
+        piece.longs = 0;
+        if (*percent == '\0') {
+            piece.conversion = 0;
+            plan->quick = true;
+            return;
+        }
+        p = percent + 1;
+        for (; *p == 'l'; p++)
+            piece.longs++;
+        piece.conversion = *p++;
+        bool number = piece.conversion == 'd' || piece.conversion == 'u' || piece.conversion == 'x';
+        bool text = piece.conversion == '%' || piece.conversion == 's';
+        if ((text && piece.longs > 0) || (!text && (!number || piece.longs > 2)))
+            return;
+    }
+}
+
 // The conversions that nearly every generated line uses (%s, %%, and d, u or
 // x with no length or an l or ll length, without flags, width or precision)
 // made without the general machinery of the C library, which most of the
 // generation's time went to: the same text, appended to out. QUICK_UNKNOWN
-// at the first other conversion, QUICK_FAILED after message 50.
+// for any other pattern, QUICK_FAILED after message 50.
 int formatQuickly(TextBuffer *out, const char *pattern, va_list arguments)
 {
-    for (const char *p = pattern;;) {
-        const char *percent = strchrnul(p, '%');
-        if (!put(out, p, static_cast<size_t>(percent - p)))
+    PatternPlan *plan = &plans[(reinterpret_cast<uintptr_t>(pattern) >> 3) % PLAN_SLOTS];
+    if (plan->pattern != pattern)
+        makePlan(plan, pattern);
+    if (!plan->quick)
+        return QUICK_UNKNOWN;
+    for (const PatternPiece &piece : plan->pieces) {
+        if (!put(out, pattern + piece.start, piece.length))
             return QUICK_FAILED;
-        if (*percent == '\0')
+        char conversion = piece.conversion;
+        if (conversion == 0)
             return QUICK_MADE;
-        p = percent + 1;
-        if (*p == '%' || *p == 's') {
-            const char *text = *p == '%' ? "%" : va_arg(arguments, const char *);
+        if (conversion == '%' || conversion == 's') {
+            const char *text = conversion == '%' ? "%" : va_arg(arguments, const char *);
             if (text == nullptr)
                 text = "(null)";
             if (!put(out, text, strlen(text)))
                 return QUICK_FAILED;
-            p++;
             continue;
         }
-        int longs = 0;
-        for (; *p == 'l'; p++)
-            longs++;
-        char conversion = *p++;
-        if (longs > 2 || (conversion != 'd' && conversion != 'u' && conversion != 'x'))
-            return QUICK_UNKNOWN;
+        int longs = piece.longs;
         uint64_t value;
         bool negative = false;
         if (conversion == 'd') {
@@ -187,6 +228,7 @@ int formatQuickly(TextBuffer *out, const char *pattern, va_list arguments)
         if (!put(out, start, static_cast<size_t>(end - start)))
             return QUICK_FAILED;
     }
+    return QUICK_MADE;
 }
 
 // Appends the formatted text to out; false, with out as it was, after
@@ -396,7 +438,7 @@ void writeText(const char *text, size_t length, uint64_t level)
     writeIndented(text, length, level);
 }
 
-void writeFormatted(uint64_t level, const char *pattern, ...)
+void writeFormattedLiteral(uint64_t level, const char *pattern, ...)
 {
     va_list arguments;
     va_start(arguments, pattern);
@@ -404,7 +446,7 @@ void writeFormatted(uint64_t level, const char *pattern, ...)
     va_end(arguments);
 }
 
-void writeLine(uint64_t level, const char *pattern, ...)
+void writeLineLiteral(uint64_t level, const char *pattern, ...)
 {
     va_list arguments;
     va_start(arguments, pattern);
@@ -418,7 +460,7 @@ void writeInstr(const char *text)
     fputs_unlocked(text, context->instrStream);
 }
 
-void emitInstr(const char *pattern, ...)
+void emitInstrLiteral(const char *pattern, ...)
 {
     va_list arguments;
     va_start(arguments, pattern);
