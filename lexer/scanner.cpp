@@ -20,7 +20,7 @@ struct Keyword {
     uint32_t code;
 };
 
-const Keyword KEYWORDS[] = {
+constexpr Keyword KEYWORDS[] = {
     {"include", KIND_INCLUDE},
     {"c++", KIND_CPP},
     {"java", KIND_JAVA},
@@ -128,14 +128,30 @@ bool isWordChar(int c)
     return c != END_OF_FILE && WORD_BYTES.in[c];
 }
 
+// The keywords by length, so that a word is compared with the few of its
+// length only.
+struct KeywordsByLength {
+    enum : size_t { LONGEST = 10, MOST = 8 };
+    const Keyword *of[LONGEST + 1][MOST];
+    size_t count[LONGEST + 1] = {};
+    constexpr KeywordsByLength() : of{}
+    {
+        for (const Keyword &keyword : KEYWORDS)
+            of[keyword.length][count[keyword.length]++] = &keyword;
+    }
+};
+
 uint32_t keywordCode(const char *word, size_t length)
 {
+    static constexpr KeywordsByLength KEYWORD_LENGTHS;
+    if (length > KeywordsByLength::LONGEST)
+        return KIND_IDENTIFIER;
     // Most words are names: the first letter turns nearly all of them away
     // before a whole comparison. The keywords are written in lower case.
     int first = tolower(static_cast<unsigned char>(word[0]));
-    for (const Keyword &keyword : KEYWORDS) {
-        if (keyword.length == length && keyword.word[0] == first &&
-            strncasecmp(keyword.word, word, length) == 0)
+    for (size_t i = 0; i < KEYWORD_LENGTHS.count[length]; i++) {
+        const Keyword &keyword = *KEYWORD_LENGTHS.of[length][i];
+        if (keyword.word[0] == first && strncasecmp(keyword.word, word, length) == 0)
             return keyword.code;
     }
     return KIND_IDENTIFIER;
