@@ -121,7 +121,7 @@ void writeIndented(const char *text, size_t length, uint64_t level)
     if (out == nullptr)
         return;
     if (out == &codeText && length > CODE_BLOCK) {
-        // A long text goes to the stream as it is, without being copied.
+        // A long text goes to the stream as it is, not through the buffer.
         if (!indent(out, level))
             return;
         flushCode();

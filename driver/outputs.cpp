@@ -189,7 +189,7 @@ void leaveQueue(OutputFile *file)
     waitForQueued(file);
 }
 
-ssize_t writeOutput(void *cookie, const char *bytes, size_t length)
+ssize_t writeQueued(void *cookie, const char *bytes, size_t length)
 {
     auto *file = static_cast<OutputFile *>(cookie);
     size_t left = length;
@@ -213,7 +213,7 @@ ssize_t writeOutput(void *cookie, const char *bytes, size_t length)
     return static_cast<ssize_t>(length);
 }
 
-int closeOutput(void *cookie)
+int closeQueued(void *cookie)
 {
     auto *file = static_cast<OutputFile *>(cookie);
     if (file->queued) {
@@ -250,7 +250,7 @@ FILE *openQueuedOutput(const char *path)
     // run, between the messages: only a regular file is written later.
     struct stat status;
     bool regular = fstat(file->descriptor, &status) == 0 && S_ISREG(status.st_mode);
-    FILE *stream = fopencookie(file, "w", cookie_io_functions_t{nullptr, writeOutput, nullptr, closeOutput});
+    FILE *stream = fopencookie(file, "w", cookie_io_functions_t{nullptr, writeQueued, nullptr, closeQueued});
     if (stream == nullptr) {
         close(file->descriptor);
         zepFree(file);

@@ -21,7 +21,8 @@ const char *const TSF_FIXED_LINES[] = {
     "TX fffffffbh \"MULTIPLE TRANSITION\"\n",
 };
 
-// The translator has one thread: the stream needs no lock per record.
+// Only the run's thread uses a stream (the writer thread takes full blocks,
+// never a stream): it needs no lock per record.
 int writeText(FILE *stream, const char *text, size_t length)
 {
     return fwrite_unlocked(text, 1, length, stream) == length ? 0 : -1;
