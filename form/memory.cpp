@@ -49,6 +49,16 @@ static void *heapBlock(void *block, size_t)
 enum : size_t { HEAP_STEP = 32 << 20, OWN_MAPPING = 1 << 20, HUGE_PAGE = 2 << 20, PAGE = 4096 };
 static char *heapAdvised;
 
+static char *roundDown(const void *address, size_t unit)
+{
+    return reinterpret_cast<char *>(reinterpret_cast<uintptr_t>(address) & ~uintptr_t{unit - 1});
+}
+
+static char *roundUp(const void *address, size_t unit)
+{
+    return roundDown(static_cast<const char *>(address) + unit - 1, unit);
+}
+
 // The kernel zeroes each fresh page at its first touch, and on a large
 // script that zeroing is a good part of the whole run (more so where a
 // virtual machine gives freed memory back to its host, which must then find
@@ -88,9 +98,7 @@ void *makePresent(void *)
             pthread_cond_wait(&preparer.changed, &preparer.lock);
             continue;
         }
-        PageRange range = preparer.pending[0];
-        preparer.pendingCount--;
-        memmove(preparer.pending, preparer.pending + 1, preparer.pendingCount * sizeof(PageRange));
+        PageRange range = preparer.pending[--preparer.pendingCount];
         pthread_mutex_unlock(&preparer.lock);
         madvise(range.start, range.length, MADV_POPULATE_WRITE);
         pthread_mutex_lock(&preparer.lock);
@@ -108,7 +116,7 @@ bool startPreparing()
 
 void prepareRange(char *start, size_t length)
 {
-    if (!preparer.running || length == 0)
+    if (!preparer.running)
         return;
     pthread_mutex_lock(&preparer.lock);
     if (preparer.pendingCount < PENDING_LIMIT) {
@@ -133,11 +141,6 @@ void stopPreparing()
     preparer.pendingCount = 0;
 }
 
-char *roundUp(const char *address, size_t unit)
-{
-    return reinterpret_cast<char *>((reinterpret_cast<uintptr_t>(address) + unit - 1) & ~uintptr_t{unit - 1});
-}
-
 // Blocks are cut from the heap's top upwards, so the end of the latest one
 // is near the end of the heap's part in use.
 void prepareHeap(const char *block, size_t size)
@@ -147,7 +150,7 @@ void prepareHeap(const char *block, size_t size)
         return;
     // The huge page of the latest block may be touched already, which makes
     // asking for it a step of no cost.
-    char *from = roundUp(used - (HUGE_PAGE - 1), HUGE_PAGE);
+    char *from = roundDown(used, HUGE_PAGE);
     if (from < heapPrepared)
         from = heapPrepared;
     char *to = from + HEAP_AHEAD < heapAdvised ? from + HEAP_AHEAD : heapAdvised;
@@ -165,7 +168,7 @@ static void adviseHeap()
     if (end == reinterpret_cast<char *>(-1) || end <= heapAdvised)
         return;
     if (heapAdvised != nullptr) {
-        char *start = reinterpret_cast<char *>(reinterpret_cast<uintptr_t>(heapAdvised) & ~uintptr_t{PAGE - 1});
+        char *start = roundDown(heapAdvised, PAGE);
         madvise(start, static_cast<size_t>(end - start), MADV_HUGEPAGE);
     }
     heapAdvised = end;
@@ -182,10 +185,10 @@ static void *heapBlock(void *block, size_t size)
     if (block == nullptr)
         return nullptr;
     if (size >= 2 * HUGE_PAGE) {
-        uintptr_t start = (reinterpret_cast<uintptr_t>(block) + HUGE_PAGE - 1) & ~uintptr_t{HUGE_PAGE - 1};
-        uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~uintptr_t{HUGE_PAGE - 1};
+        char *start = roundUp(block, HUGE_PAGE);
+        char *end = roundDown(static_cast<char *>(block) + size, HUGE_PAGE);
         if (end > start)
-            madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
+            madvise(start, static_cast<size_t>(end - start), MADV_HUGEPAGE);
     }
     adviseHeap();
     prepareHeap(static_cast<const char *>(block), size);
