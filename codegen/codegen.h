@@ -68,6 +68,14 @@ void outputLineDirective();
 void writeLocation(const Node *node);
 // Escaped for a string literal or #line; null (and failed) without memory.
 const char *escaped(const char *text);
+// Script text written inside a generated comment, with each "*/" of its own
+// written "* /" so that the comment does not end early.
+const char *commentText(const char *text);
+// A script name in a generated label or identifier, with each "+" (a word
+// character of the script language, not of C++) written "_P_".
+const char *labelName(const char *name);
+// Both are the text itself when there is nothing to change, a pooled copy
+// otherwise, and null (after message 50) when memory runs out.
 // Message 48 for an element where its kind has no place; -1.
 int failKind(const Node *node);
 // "_ZEP_FileIdList[0x%x]" index of an element.
@@ -84,6 +92,8 @@ void closeMachine(uint64_t level);
 // The error-handling block for component with block number at level.
 int writeErrorHandling(const Node *component, uint64_t block, uint64_t level, const Node *onError);
 int writeCatchBlock(const Node *component, uint64_t block, uint64_t level);
+// The goto to the end label of a TEST CASE or PROC block.
+int writeJump(const Node *component, uint64_t block, uint64_t level);
 Node *firstChildOfKind(const Node *node, uint32_t kind);
 // Opens one more nested block for element; -1 after message 0 when blocks
 // nest too deep for the stack. closeNesting undoes a successful one.

@@ -218,6 +218,10 @@ int writeStateCheck(const Node *owner)
             writeInstr(expression->name);
             writeInstr(context->noLineDirectives ? " )" : "\n)");
         }
+        // A state without conditions always holds, as a conjunction of
+        // nothing is true.
+        if (first)
+            writeInstr("1");
         writeInstr(" )\n                       Res=_krn_true;\n                     break;\n");
     }
     writeInstr("     }\n     return(Res);\n\n");

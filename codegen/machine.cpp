@@ -201,14 +201,17 @@ int generateTestCase(Node *testCase, const Node *runner, uint64_t level)
     writeLine(level + 1, "_zep_enter_test_case(0x%" PRIx64 ", _ZEP_FileIdList[0x%x], 0x%" PRIx64 ", _ZEP_FileIdList[0x%x]);",
              testCase->id, fileIndex(testCase), runner->id, fileIndex(runner));
     writeCode("{\n", level + 1);
-    writeLine(level + 1, "_ZEP_BEGIN_TEST_CASE_%s_%" PRIu64 " : {", testCase->name, block);
+    const char *label = labelName(testCase->name);
+    if (label == nullptr)
+        return -1;
+    writeLine(level + 1, "_ZEP_BEGIN_TEST_CASE_%s_%" PRIu64 " : {", label, block);
     Node *onError = firstChildOfKind(testCase, KIND_ON_ERROR);
     if (onError != nullptr)
         gen.currentOnError = onError;
     if (generateBody(testCase, block, level) != 0)
         return -1;
     writeCode("}\n", level + 1);
-    writeLine(level + 1, "_ZEP_END_TEST_CASE_%s_%" PRIu64 " : {}", testCase->name, block);
+    writeLine(level + 1, "_ZEP_END_TEST_CASE_%s_%" PRIu64 " : {}", label, block);
     if (writeStubCheckResets(testCase, level + 1) != 0)
         return -1;
     writeCode("}\n", level + 1);
@@ -276,16 +279,6 @@ int generateSegment(Node *runComponent, NameSegment *segment, const Node *runner
     return result;
 }
 
-// The jump to the end label of a TEST CASE or PROC block.
-int writeJump(const Node *component, uint64_t block, uint64_t level)
-{
-    if (component->kind != KIND_TEST_CASE && component->kind != KIND_PROC)
-        return failKind(component);
-    writeLine(level, "goto _ZEP_END_%s%s_%" PRIu64 ";", component->kind == KIND_PROC ? "PROC_" : "TEST_CASE_",
-             component->name, block);
-    return 0;
-}
-
 bool hasJump(const Node *component)
 {
     return component->kind == KIND_TEST_CASE || component->kind == KIND_PROC;
@@ -331,6 +324,18 @@ int writeErrorAction(const Node *component, uint64_t block, uint64_t level, cons
 }
 
 } // namespace
+
+int writeJump(const Node *component, uint64_t block, uint64_t level)
+{
+    if (component->kind != KIND_TEST_CASE && component->kind != KIND_PROC)
+        return failKind(component);
+    const char *label = labelName(component->name);
+    if (label == nullptr)
+        return -1;
+    writeLine(level, "goto _ZEP_END_%s%s_%" PRIu64 ";", component->kind == KIND_PROC ? "PROC_" : "TEST_CASE_", label,
+             block);
+    return 0;
+}
 
 int openNesting(const Node *element)
 {

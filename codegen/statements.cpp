@@ -89,8 +89,10 @@ int generateCheck(Node *check, const Node *component, uint64_t block, uint64_t l
     const char *condition = substitute(info->condition, check);
     if (condition == nullptr)
         return -1;
-    writeLine(level, "/* Checking EXPRESSION %s%s*/", info->label != nullptr ? info->label : "",
-             info->label != nullptr ? " " : "");
+    const char *label = info->label != nullptr ? commentText(info->label) : "";
+    if (label == nullptr)
+        return -1;
+    writeLine(level, "/* Checking EXPRESSION %s%s*/", label, info->label != nullptr ? " " : "");
     writeCondition(check, condition, level);
     return writeVerdict("_zep_check", check, component, block, level, onErrorFor(component));
 }
@@ -137,6 +139,10 @@ int generatePropertyCheck(Node *check, const Node *component, uint64_t block, ui
             writeCode("\n", 0);
         outputLineDirective();
     }
+    // A PROPERTY without conditions holds, as a conjunction of nothing is
+    // true.
+    if (first)
+        writeCode("1", 0);
     writeCode(" )\n", 0);
     if (writeVerdict("_zep_check_property", check, component, block, level, onErrorFor(component)) != 0)
         return -1;
@@ -162,9 +168,11 @@ int generatePrint(Node *print, uint64_t level)
     for (NameEntry *item = static_cast<ListInfo *>(print->payload)->list; item != nullptr; item = item->next) {
         const char *shown = substitute(item->text, print);
         const char *written = escaped(item->text);
-        if (shown == nullptr || written == nullptr)
+        const char *shownInComment = shown != nullptr ? commentText(shown) : nullptr;
+        const char *writtenInComment = written != nullptr ? commentText(written) : nullptr;
+        if (shownInComment == nullptr || writtenInComment == nullptr)
             return -1;
-        writeLine(level, "/* %s => %s */", shown, written);
+        writeLine(level, "/* %s => %s */", shownInComment, writtenInComment);
         sourceLineDirective(print);
         outputLineDirective();
         writeLine(level, "_zep_print(%s, (_zep_Car*)\"%s\");", shown, written);
@@ -192,8 +200,11 @@ int generateComment(Node *comment, uint64_t level)
 {
     if (isPlainComment(comment->kind))
         return 0;
+    const char *text = commentText(comment->name);
+    if (text == nullptr)
+        return -1;
     sourceLineDirective(comment);
-    writeLine(level, "/* %s */", comment->name);
+    writeLine(level, "/* %s */", text);
     outputLineDirective();
     writeLine(level, "_zep_comment(0x%" PRIx64 ", _ZEP_FileIdList[0x%x]);", comment->id, fileIndex(comment));
     return 0;
@@ -472,7 +483,10 @@ static int generateCallBody(Node *call, Node *caller, uint64_t callerBlock, uint
     writeLine(level + 1, "_zep_enter_proc(0x%" PRIx64 ", _ZEP_FileIdList[0x%x], 0x%" PRIx64 ", _ZEP_FileIdList[0x%x]);",
              proc->id, fileIndex(proc), call->id, fileIndex(call));
     writeCode("{\n", level + 1);
-    writeLine(level + 1, "_ZEP_BEGIN_PROC_%s_%" PRIu64 " : {", proc->name, block);
+    const char *label = labelName(proc->name);
+    if (label == nullptr)
+        return -1;
+    writeLine(level + 1, "_ZEP_BEGIN_PROC_%s_%" PRIu64 " : {", label, block);
     for (const Cell *open = gen.procStack; open != nullptr; open = open->next) {
         if (open->value == proc) {
             report(38, call->displayPath, call->line, messageArgument(call->name));
@@ -497,7 +511,7 @@ static int generateCallBody(Node *call, Node *caller, uint64_t callerBlock, uint
     releaseCells(*last);
     *last = nullptr;
     writeCode("}\n", level + 1);
-    writeLine(level + 1, "_ZEP_END_PROC_%s_%" PRIu64 " : {}", proc->name, block);
+    writeLine(level + 1, "_ZEP_END_PROC_%s_%" PRIu64 " : {}", label, block);
     writeStubCheckResets(proc, level + 1);
     writeCode("}\n", level + 1);
     writeLine(level + 1, "_zep_exit_proc(_ZEP_FileIdList[0x%x]);", fileIndex(proc));
@@ -517,8 +531,8 @@ static int generateCallBody(Node *call, Node *caller, uint64_t callerBlock, uint
     writeCode("}\n", inner + 1);
     writeCode("else\n", inner + 1);
     writeCode("{\n", inner + 1);
-    writeLine(inner + 2, "goto _ZEP_END_%s%s_%" PRIu64 ";", caller->kind == KIND_PROC ? "PROC_" : "TEST_CASE_",
-             caller->name, callerBlock);
+    if (writeJump(caller, callerBlock, inner + 2) != 0)
+        return -1;
     writeCode("}\n", inner + 1);
     writeCode("}\n", inner);
     writeCode("\n", inner);

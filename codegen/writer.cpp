@@ -482,6 +482,38 @@ const char *escaped(const char *text)
     return result;
 }
 
+static const char *replaced(const char *text, const char *what, const char *instead)
+{
+    const char *found = strstr(text, what);
+    if (found == nullptr)
+        return text;
+    TextBuffer out{};
+    size_t whatLength = strlen(what), insteadLength = strlen(instead);
+    int failed = initTextBuffer(&out);
+    const char *rest = text;
+    for (; failed == 0 && found != nullptr; rest = found + whatLength, found = strstr(rest, what)) {
+        failed |= appendBytes(&out, rest, static_cast<size_t>(found - rest));
+        failed |= appendBytes(&out, instead, insteadLength);
+    }
+    if (failed == 0)
+        failed = appendBytes(&out, rest, strlen(rest));
+    const char *result = failed == 0 ? internCopy(out.text, out.length) : nullptr;
+    freeTextBuffer(&out);
+    if (result == nullptr)
+        failWrite();
+    return result;
+}
+
+const char *commentText(const char *text)
+{
+    return replaced(text, "*/", "* /");
+}
+
+const char *labelName(const char *name)
+{
+    return replaced(name, "+", "_P_");
+}
+
 // The paths of the #line directives, pooled or fixed for the run, come
 // again and again: the escaped forms of the last few are kept by address.
 static const char *escapedPath(const char *path)

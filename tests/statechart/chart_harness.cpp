@@ -2,7 +2,7 @@
 // against a hand-made model of the two classes and checks every report.
 // run_statechart.py extracts the fragments of the instrumentation file
 // into chart<N>_tables.inc, chart<N>_update.inc and chart<N>_check.inc
-// (N = 1 for Gauge, 2 for Latch) before compiling this file.
+// (N = 1 for Gauge, 2 for Latch, 3 for Idle) before compiling this file.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -88,6 +88,25 @@ struct Model {
 };
 } // namespace latch
 
+namespace idle {
+#include "chart3_tables.inc"
+
+struct Model {
+    long v = 0;
+    _muv_StateType _muv_state = -1L;
+
+    _muv_Boolean _muv_check_state(_muv_StateType State)
+    {
+#include "chart3_check.inc"
+    }
+
+    void update()
+    {
+#include "chart3_update.inc"
+    }
+};
+} // namespace idle
+
 namespace {
 
 #if ZEP_REPORT_REFLEXIVE_STATES
@@ -165,6 +184,11 @@ int main()
         {0, 1, {"current 0x13"}},
         {1, -1, {"illegal 0x13"}},
         {-3, 1, {"current 0x13"}},
+    });
+    // Idle: Any 0x16 has no condition, so it holds whatever v is.
+    play<idle::Model>("Idle", {
+        {0, 0, {"current 0x16"}},
+        {-8, 0, {}, "current 0x16"},
     });
     return failures == 0 ? 0 : 1;
 }

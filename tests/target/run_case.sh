@@ -16,6 +16,8 @@
 #             without it the run must not write run.tdf
 #   stderr    what the harness must print on standard error
 #   status    the harness's exit status
+#   lines     optional lines that harness.cc must hold, each as a whole line
+#             once its indentation is taken off
 # The harness must compile without a single warning, and each of its back
 # #line directives must name the line that follows it.
 set -uo pipefail
@@ -58,6 +60,12 @@ done
 
 if [ -f "$scratch/harness.cc" ]; then
   python3 "$here/check_line_directives.py" "$scratch/harness.cc" || failed=1
+fi
+if [ -f "$case_dir/lines" ]; then
+  sed 's/^ *//' "$scratch/harness.cc" > "$scratch/harness.lines"
+  while IFS= read -r want; do
+    grep -qxF -- "$want" "$scratch/harness.lines" || fail "harness.cc has no line: $want"
+  done < "$case_dir/lines"
 fi
 
 (cd "$scratch" && ./harness </dev/null >run.out 2>run.err)
