@@ -12,50 +12,85 @@ namespace {
 // How deep INCLUDE statements nest at this moment.
 uint64_t includeDepth;
 
-// The next path segment of directory followed by name, from *at on, with
-// "." segments and empty ones (doubled "/") passed over; false at the end.
-bool nextSegment(const char *directory, const char *name, size_t *at, const char **segment, size_t *length)
+// A directory followed by a file name, read as one path from its end.
+struct PathText {
+    const char *directory;
+    size_t directoryLength;
+    const char *name;
+    size_t end; // of what is still to be read, counted over both parts
+};
+
+char pathByte(const PathText &path, size_t at)
 {
-    size_t directoryLength = strlen(directory);
-    for (;;) {
-        bool inName = *at >= directoryLength;
-        const char *text = inName ? name : directory;
-        size_t start = inName ? *at - directoryLength : *at;
-        if (text[start] == '\0') {
-            if (inName)
-                return false;
-            *at = directoryLength;
-            continue;
-        }
-        size_t end = start;
-        while (text[end] != '\0' && text[end] != '/')
-            end++;
-        *at += end - start + (text[end] == '/' ? 1 : 0);
-        size_t segmentLength = end - start;
-        if (segmentLength == 0 || (segmentLength == 1 && text[start] == '.'))
-            continue;
-        *segment = text + start;
-        *length = segmentLength;
-        return true;
-    }
+    return at < path.directoryLength ? path.directory[at] : path.name[at - path.directoryLength];
 }
 
-// Whether two directory and name pairs name the same file once "." segments
-// and doubled "/" are taken out, however the paths were formed.
+bool isDots(const PathText &path, size_t start, size_t length, size_t dots)
+{
+    if (length != dots)
+        return false;
+    for (size_t i = 0; i < length; i++) {
+        if (pathByte(path, start + i) != '.')
+            return false;
+    }
+    return true;
+}
+
+// The last segment of the path not yet read, once "." segments, empty ones
+// (doubled "/") and every segment that a later ".." takes back are passed
+// over; false at the start. Directories are absolute, so a ".." above the
+// root stays at the root.
+bool previousSegment(PathText *path, size_t *start, size_t *length)
+{
+    uint64_t takenBack = 0;
+    while (path->end > 0) {
+        size_t end = path->end, begin = end;
+        while (begin > 0 && pathByte(*path, begin - 1) != '/')
+            begin--;
+        path->end = begin > 0 ? begin - 1 : 0;
+        size_t size = end - begin;
+        if (size == 0 || isDots(*path, begin, size, 1))
+            continue;
+        if (isDots(*path, begin, size, 2)) {
+            takenBack++;
+            continue;
+        }
+        if (takenBack > 0) {
+            takenBack--;
+            continue;
+        }
+        *start = begin;
+        *length = size;
+        return true;
+    }
+    return false;
+}
+
+PathText pathText(const char *directory, const char *name)
+{
+    size_t directoryLength = strlen(directory);
+    return PathText{directory, directoryLength, name, directoryLength + strlen(name)};
+}
+
+// Whether two directory and name pairs name the same file once ".", ".."
+// and doubled "/" are taken out, however the paths were spelt.
 bool isSameFile(const char *directory, const char *name, const char *otherDirectory, const char *otherName)
 {
     if (directory == otherDirectory && name == otherName)
         return true;
-    size_t at = 0, otherAt = 0;
+    PathText path = pathText(directory, name), other = pathText(otherDirectory, otherName);
     for (;;) {
-        const char *segment = nullptr, *otherSegment = nullptr;
-        size_t length = 0, otherLength = 0;
-        bool more = nextSegment(directory, name, &at, &segment, &length);
-        bool otherMore = nextSegment(otherDirectory, otherName, &otherAt, &otherSegment, &otherLength);
+        size_t start = 0, length = 0, otherStart = 0, otherLength = 0;
+        bool more = previousSegment(&path, &start, &length);
+        bool otherMore = previousSegment(&other, &otherStart, &otherLength);
         if (!more || !otherMore)
             return more == otherMore;
-        if (length != otherLength || memcmp(segment, otherSegment, length) != 0)
+        if (length != otherLength)
             return false;
+        for (size_t i = 0; i < length; i++) {
+            if (pathByte(path, start + i) != pathByte(other, otherStart + i))
+                return false;
+        }
     }
 }
 
