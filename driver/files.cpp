@@ -153,16 +153,28 @@ FILE *openSourceFile(const char *directory, const char *fileName)
     return stream;
 }
 
-int64_t fileModificationTime(FILE *stream)
+FileStatus fileStatus(FILE *stream)
 {
     struct stat status;
     if (fstat(fileno(stream), &status) != 0)
-        return 0;
-    return status.st_mtime;
+        return FileStatus{0, 0, 0};
+    return FileStatus{status.st_mtime, status.st_dev, status.st_ino};
+}
+
+bool isSourceFile(const char *path)
+{
+    struct stat status;
+    if (stat(path, &status) != 0)
+        return false;
+    for (const FileEntry *entry = context->fileEntries; entry != nullptr; entry = entry->nextEntry) {
+        if (entry->device == status.st_dev && entry->inode == status.st_ino)
+            return true;
+    }
+    return false;
 }
 
 FileEntry *addFileEntry(FileEntry *list, uint32_t fileNo, const char *directory, const char *fileName,
-                        int64_t modificationTime)
+                        const FileStatus &status)
 {
     FileEntry *entry = static_cast<FileEntry *>(zepAlloc(sizeof(FileEntry)));
     if (entry == nullptr)
@@ -173,7 +185,8 @@ FileEntry *addFileEntry(FileEntry *list, uint32_t fileNo, const char *directory,
         zepFree(entry);
         return nullptr;
     }
-    *entry = {tsfName, nullptr, otsName, nullptr, fileNo, 0, 0, fileName, directory, modificationTime, nullptr};
+    *entry = {tsfName, nullptr, otsName, nullptr, fileNo, 0, 0, fileName, directory, status.modificationTime,
+              status.device, status.inode, nullptr};
     if (list == nullptr)
         return entry;
     FileEntry *last = list;

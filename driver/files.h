@@ -16,9 +16,17 @@ const char *makeDisplayPath(const char *directory, const char *fileName);
 // The record-file name: fileName, fileNo in at least two digits, suffix.
 const char *recordFileName(const char *fileName, uint32_t fileNo, const char *suffix);
 FILE *openSourceFile(const char *directory, const char *fileName);
-int64_t fileModificationTime(FILE *stream);
+// What a FileEntry keeps of an open file: its last modification (seconds)
+// and the device and inode that tell it from every other file.
+struct FileStatus {
+    int64_t modificationTime;
+    uint64_t device, inode;
+};
+FileStatus fileStatus(FILE *stream);
 FileEntry *addFileEntry(FileEntry *list, uint32_t fileNo, const char *directory, const char *fileName,
-                        int64_t modificationTime);
+                        const FileStatus &status);
+// Whether path names a file that the run read as a source, however spelt.
+bool isSourceFile(const char *path);
 FILE *openOutputFile(const char *path, int code);
 int closeFile(FILE *stream);
 const char *escapeQuotes(const char *text);

@@ -250,6 +250,8 @@ struct FileEntry {
     const char *fileName;
     const char *directory;
     int64_t modificationTime;
+    // Which file it is, whatever path named it.
+    uint64_t device, inode;
     FileEntry *nextEntry;
 };
 

@@ -130,7 +130,7 @@ int openSource(ParseState *state, OpenSource *source)
     FileEntry *entries = nullptr;
     if (read == 0) {
         entries = addFileEntry(context->fileEntries, currentFileNo, state->directory, state->fileName,
-                               fileModificationTime(source->file));
+                               fileStatus(source->file));
         if (entries == nullptr)
             closeScanStream(&state->stream);
     }

@@ -126,7 +126,7 @@ TEST_F(Files, RecordFileNamesAndFileEntries)
     EXPECT_STREQ(recordFileName("a.otd", 123, ".ots"), "a.otd123.ots");
 
     const char *directory = internText("/w/");
-    FileEntry *list = addFileEntry(nullptr, 7, directory, internText("b.stb"), 1234);
+    FileEntry *list = addFileEntry(nullptr, 7, directory, internText("b.stb"), FileStatus{1234, 0, 0});
     ASSERT_NE(list, nullptr);
     EXPECT_STREQ(list->tsfName, "b.stb07.tsf");
     EXPECT_STREQ(list->otsName, "b.stb07.ots");
@@ -139,8 +139,8 @@ TEST_F(Files, RecordFileNamesAndFileEntries)
     EXPECT_EQ(list->directory, directory);
     EXPECT_EQ(list->modificationTime, 1234);
 
-    EXPECT_EQ(addFileEntry(list, 8, directory, internText("c.otc"), 0), list);
-    EXPECT_EQ(addFileEntry(list, 9, directory, internText("d.otc"), 0), list);
+    EXPECT_EQ(addFileEntry(list, 8, directory, internText("c.otc"), FileStatus{}), list);
+    EXPECT_EQ(addFileEntry(list, 9, directory, internText("d.otc"), FileStatus{}), list);
     ASSERT_NE(list->nextEntry, nullptr);
     ASSERT_NE(list->nextEntry->nextEntry, nullptr);
     EXPECT_STREQ(list->nextEntry->tsfName, "c.otc08.tsf");
