@@ -601,14 +601,6 @@ bool isAnyComment(uint32_t kind)
 
 int generate(Node *root)
 {
-    // Refused before either file is made, so that a script named as an
-    // output is left as it was.
-    for (const char *path : {context->codePath, context->instrPath}) {
-        if (isSourceFile(path)) {
-            report(43, nullptr, 0, messageArgument(path));
-            return -1;
-        }
-    }
     context->codeStream = openOutputFile(context->codePath, OPEN_CODE);
     if (context->codeStream == nullptr) {
         report(43, nullptr, 0, messageArgument(context->codePath));

@@ -51,12 +51,23 @@ static void closeOutput(FILE **stream, const char *path)
     *stream = nullptr;
 }
 
+// An output path that names a script of the run would overwrite it: it is
+// refused once the scripts are known, before any file is written.
+static void refuseOutputsOverSources()
+{
+    for (const char *path : {context->codePath, context->instrPath}) {
+        if (isSourceFile(path))
+            report(43, nullptr, 0, messageArgument(path));
+    }
+}
+
 // Parsing reads every file; each later stage runs only while nothing has
 // been counted.
 static void translate(Node *root)
 {
     for (SourceName *source = context->sourceNames; source != nullptr; source = source->next)
         parseSourceFile(source->name, root, 0, nullptr);
+    refuseOutputsOverSources();
     if (errorCount != 0)
         return;
     resolve(root);
