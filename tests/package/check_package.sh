@@ -55,6 +55,8 @@ for generator in "${generators[@]}"; do
     || { fail "not exactly one check failed"; cat "$build.test"; }
   contains "$build.test" "failed test cases: Overdrawn" || fail "the failing test case is not Overdrawn"
   contains "$build.test" "some checks failed" || fail "the test failed for another reason than a check"
+  contains "$build.test" "HTML report: $build/bank_tests.zep/bank_tests.html" || fail "the test output does not name the page"
+  [ -s "$build/bank_tests.zep/bank_tests.html" ] || fail "no HTML page"
   junit=$build/bank_tests.zep/bank_tests.junit.xml
   if [ ! -f "$junit" ]; then
     fail "no JUnit report"
