@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
-# The Debian package of the build directory BUILD, installed into this
-# system and removed again:
-#
-#   check_deb.sh BUILD EXAMPLES
-#
-# lintian reports no error (the warnings are listed); the command runs with
-# PROBAXDIR unset; the bank example builds against the package without a
-# prefix path; nothing of it is left after dpkg --remove. Skipped (77) when
-# not run as root or when a zepprepro is installed already.
+# check_deb.sh BUILD EXAMPLES: the Debian package of BUILD has no lintian
+# error, installs, runs without PROBAXDIR, serves the bank example without
+# a prefix path and leaves nothing behind. Skipped (77) when not root or
+# when a zepprepro is installed already.
 set -uo pipefail
 
 build=$(cd "$1" && pwd)
