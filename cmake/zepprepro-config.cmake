@@ -75,7 +75,8 @@ endif()
 # <name> from it and SOURCES, and registers the CTest test <name>, which runs
 # the harness and then zepreport on its trace and record files. The test
 # fails when a check fails or the report cannot be made; the report is in
-# the test's output and <name>.junit.xml is written beside the trace.
+# the test's output, and <name>.junit.xml and the page <name>.html, which
+# the output names, are written beside the trace.
 #
 # SCRIPTS: contract scripts (.otc) are translated with SCRIPT; OTD scripts
 # (.otd, .stb, .dcl) are only ever read through SCRIPT's INCLUDE lines, so
@@ -161,6 +162,7 @@ set(ZEP_DEPFILE [==[@depfile@]==])
       "-DZEP_DIR=${dir}"
       "-DZEP_TRACE=${ZEP_NAME}.tdf"
       "-DZEP_JUNIT=${dir}/${ZEP_NAME}.junit.xml"
+      "-DZEP_HTML=${dir}/${ZEP_NAME}.html"
       -P "${_zepprepro_package_dir}/zepprepro-run-test.cmake"
     WORKING_DIRECTORY "${dir}")
   set_tests_properties(${ZEP_NAME} PROPERTIES LABELS zepprepro)

@@ -2,24 +2,28 @@
 # on its trace with the record files of the translation.
 #
 #   cmake -DZEP_HARNESS=<exe> -DZEP_REPORT=<zepreport> -DZEP_DIR=<dir>
-#         -DZEP_TRACE=<trace> -DZEP_JUNIT=<file> -P zepprepro-run-test.cmake
+#         -DZEP_TRACE=<trace> -DZEP_JUNIT=<file> -DZEP_HTML=<file>
+#         -P zepprepro-run-test.cmake
 #
 # Fails when the harness or the report says that something failed, or when
 # either could not do its work.
 cmake_minimum_required(VERSION 3.20)
 
 # A trace left by an earlier run must not be reported as this one's.
-file(REMOVE "${ZEP_DIR}/${ZEP_TRACE}" "${ZEP_JUNIT}")
+file(REMOVE "${ZEP_DIR}/${ZEP_TRACE}" "${ZEP_JUNIT}" "${ZEP_HTML}")
 
 execute_process(COMMAND "${ZEP_HARNESS}" WORKING_DIRECTORY "${ZEP_DIR}" RESULT_VARIABLE harness)
 # Reported even after a crash: the trace keeps every event up to it.
-execute_process(COMMAND "${ZEP_REPORT}" --junit "${ZEP_JUNIT}" "${ZEP_TRACE}" "${ZEP_DIR}"
+execute_process(COMMAND "${ZEP_REPORT}" --junit "${ZEP_JUNIT}" --html "${ZEP_HTML}" "${ZEP_TRACE}" "${ZEP_DIR}"
   WORKING_DIRECTORY "${ZEP_DIR}" RESULT_VARIABLE report)
+if(EXISTS "${ZEP_HTML}")
+  message("HTML report: ${ZEP_HTML}")
+endif()
 
 if(NOT harness MATCHES "^[01]$")
   message(FATAL_ERROR "the harness did not finish: ${harness}")
 elseif(NOT report MATCHES "^[01]$")
   message(FATAL_ERROR "zepreport could not report on ${ZEP_DIR}/${ZEP_TRACE}: ${report}")
 elseif(harness OR report)
-  message(FATAL_ERROR "some checks failed (JUnit report: ${ZEP_JUNIT})")
+  message(FATAL_ERROR "some checks failed (HTML report: ${ZEP_HTML}, JUnit report: ${ZEP_JUNIT})")
 endif()

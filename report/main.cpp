@@ -1,8 +1,9 @@
-// zepreport [--junit FILE] TRACE [RECORDS...]
+// zepreport [--junit FILE] [--html FILE] TRACE [RECORDS...]
 //
 // Reads the trace of a test run and the record files of its translation and
 // writes the readable report to standard output. Exit status: 0 when every
 // test case passed, 1 when anything failed, 2 when the report cannot be made.
+#include "report/html.h"
 #include "report/junit.h"
 #include "report/run.h"
 #include "report/sources.h"
@@ -16,11 +17,12 @@
 
 namespace {
 
-const char usage[] = "usage: zepreport [--junit FILE] TRACE [RECORDS...]\n"
+const char usage[] = "usage: zepreport [--junit FILE] [--html FILE] TRACE [RECORDS...]\n"
                      "  TRACE    the trace file the test run wrote\n"
                      "  RECORDS  .ots and .tsf record files of the translation, or directories\n"
                      "           holding them (default: the current directory)\n"
                      "  --junit FILE  also write the verdicts as JUnit XML to FILE\n"
+                     "  --html FILE   also write the report as an HTML page to FILE\n"
                      "Exit status: 0 all test cases passed, 1 something failed, 2 error.\n";
 
 int failure(const std::string &message)
@@ -43,20 +45,39 @@ bool writeFile(const std::string &path, const std::string &text)
 
 int main(int argc, char *argv[])
 {
-    std::string junitPath, tracePath;
-    bool junit = false, optionsEnded = false;
+    // Options with a file name: "--junit FILE" or "--junit=FILE".
+    struct FileOption {
+        const char *name;
+        std::string path;
+        bool given = false;
+    } options[] = {{"--junit", ""}, {"--html", ""}};
+    FileOption &junit = options[0], &html = options[1];
+    std::string tracePath;
+    bool optionsEnded = false;
     std::vector<std::string> places;
     for (int at = 1; at < argc; at++) {
         std::string argument = argv[at];
-        if (!optionsEnded && argument == "--junit") {
-            if (++at == argc)
-                return failure("--junit needs a file name\n" + std::string(usage));
-            junit = true;
-            junitPath = argv[at];
-        } else if (!optionsEnded && argument.compare(0, 8, "--junit=") == 0) {
-            junit = true;
-            junitPath = argument.substr(8);
-        } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
+        FileOption *option = nullptr;
+        for (FileOption &candidate : options) {
+            std::string name = candidate.name;
+            if (optionsEnded || argument.compare(0, name.size(), name) != 0)
+                continue;
+            if (argument.size() == name.size()) {
+                if (++at == argc)
+                    return failure(name + " needs a file name\n" + usage);
+                candidate.path = argv[at];
+            } else if (argument[name.size()] == '=') {
+                candidate.path = argument.substr(name.size() + 1);
+            } else {
+                continue;
+            }
+            option = &candidate;
+            option->given = true;
+            break;
+        }
+        if (option != nullptr)
+            continue;
+        if (!optionsEnded && (argument == "--help" || argument == "-h")) {
             std::fputs(usage, stdout);
             return 0;
         } else if (!optionsEnded && argument == "--") {
@@ -71,8 +92,9 @@ int main(int argc, char *argv[])
     }
     if (tracePath.empty())
         return failure("no trace file given\n" + std::string(usage));
-    if (junit && junitPath.empty())
-        return failure("--junit needs a file name");
+    for (const FileOption &option : options)
+        if (option.given && option.path.empty())
+            return failure(std::string(option.name) + " needs a file name");
 
     std::string error;
     zepreport::Trace trace;
@@ -85,8 +107,10 @@ int main(int argc, char *argv[])
     if (!zepreport::buildRun(trace, records, run, error))
         return failure(error);
 
-    if (junit && !writeFile(junitPath, zepreport::formatJUnit(run)))
-        return failure(junitPath + ": cannot write the JUnit file");
+    if (junit.given && !writeFile(junit.path, zepreport::formatJUnit(run)))
+        return failure(junit.path + ": cannot write the JUnit file");
+    if (html.given && !writeFile(html.path, zepreport::formatHtml(run, zepreport::readPageSources(run))))
+        return failure(html.path + ": cannot write the HTML page");
     std::string report = zepreport::formatTextReport(run);
     if (std::fwrite(report.data(), 1, report.size(), stdout) != report.size() || std::fflush(stdout) != 0)
         return failure("cannot write the report to standard output");

@@ -13,12 +13,16 @@ std::string plural(uint64_t count, const char *word)
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
-const char *verdictWord(const Item &item)
+} // namespace
+
+const char *verdictText(const Item &item)
 {
     if (!item.finished)
         return "NOT FINISHED";
     return item.failed ? "FAILED" : "PASSED";
 }
+
+namespace {
 
 // "(called)" for the checks whose verdict says whether something happened.
 std::string happened(const Item &item)
@@ -31,22 +35,28 @@ std::string happened(const Item &item)
     }
 }
 
-bool shown(const Item &item)
+} // namespace
+
+bool itemShown(const Item &item)
 {
     return item.type != ItemType::Check || !item.passed || item.check == CheckKind::Stub ||
            item.check == CheckKind::Exception || item.check == CheckKind::Method;
 }
+
+namespace {
 
 std::string where(const Item &item)
 {
     return item.records->where(*item.element);
 }
 
-std::string itemLine(const Item &item)
+} // namespace
+
+std::string itemText(const Item &item)
 {
     switch (item.type) {
     case ItemType::Component:
-        return componentTitle(item) + ": " + verdictWord(item);
+        return componentTitle(item) + ": " + verdictText(item);
     case ItemType::Check:
         return where(item) + ": " + RecordSet::kindName(*item.element) + (item.passed ? " passed: " : " failed: ") +
                oneLine(item.element->text) + happened(item);
@@ -72,12 +82,14 @@ std::string itemLine(const Item &item)
     return "";
 }
 
+namespace {
+
 void writeItem(std::string &out, const Item &item, size_t depth)
 {
-    if (!shown(item))
+    if (!itemShown(item))
         return;
     std::string indent(2 * depth, ' ');
-    out += indent + itemLine(item) + "\n";
+    out += indent + itemText(item) + "\n";
     for (const auto &[expression, value] : item.values)
         out += indent + "  " + oneLine(trimmed(expression)) + " = " + visible(value) + "\n";
     for (const auto &child : item.children)
@@ -99,6 +111,22 @@ std::string countText(const Counts &counts)
     return text;
 }
 
+std::string runNotes(const Run &run)
+{
+    const Trace &trace = *run.trace;
+    std::string out;
+    if (!trace.ended)
+        out += "The run did not finish: the trace ends after line " + std::to_string(trace.lineCount) +
+               " without END.\n";
+    if (run.countsDiffer()) {
+        const EndCounts &end = trace.end;
+        out += "The END line (" + trace.path + ":" + std::to_string(trace.endLine) + ") counts " +
+               plural(end.cases, "test case") + " (" + std::to_string(end.casesFailed) + " failed) and " +
+               plural(end.checks, "check") + " (" + std::to_string(end.checksFailed) + " failed).\n";
+    }
+    return out;
+}
+
 std::string formatTextReport(const Run &run)
 {
     const Trace &trace = *run.trace;
@@ -113,16 +141,7 @@ std::string formatTextReport(const Run &run)
         out += "No test component was run.\n";
     for (const auto &child : run.root.children)
         writeItem(out, *child, 0);
-    out += "\n";
-    if (!trace.ended)
-        out += "The run did not finish: the trace ends after line " + std::to_string(trace.lineCount) +
-               " without END.\n";
-    if (run.countsDiffer()) {
-        const EndCounts &end = trace.end;
-        out += "The END line (" + trace.path + ":" + std::to_string(trace.endLine) + ") counts " +
-               plural(end.cases, "test case") + " (" + std::to_string(end.casesFailed) + " failed) and " +
-               plural(end.checks, "check") + " (" + std::to_string(end.checksFailed) + " failed).\n";
-    }
+    out += "\n" + runNotes(run);
     out += std::string(run.passed() ? "PASSED" : "FAILED") + ": " + countText(run.counts) + "\n";
     return out;
 }

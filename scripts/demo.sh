@@ -42,5 +42,6 @@ cat <<EOF
 The test failed, as it should: one check of TEST CASE Overdrawn in
 examples/bank.otd expects the wrong fee, and the report above names it by
 file, line and text. The trace, the record files and the JUnit report are in
-$example/bank_tests.zep/.
+$example/bank_tests.zep/. The HTML report, to open in a browser:
+$example/bank_tests.zep/bank_tests.html
 EOF

@@ -5,6 +5,8 @@
 # written by a second thread.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+# The HTML page is checked in a browser, the Debian package with lintian.
+zep_packages+=(chromium lintian dpkg-dev groff-base man-db)
 zep_install_packages
 
 run_suite() {

@@ -17,9 +17,12 @@
 #pragma once
 
 #include "report/records.h"
+#include "report/run.h"
+#include "report/trace.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -118,6 +121,30 @@ inline RecordSet liftRecords()
     std::string error;
     EXPECT_TRUE(parseRecords(liftOts, liftTsf, records, error)) << error;
     return records;
+}
+
+// The trace head of a run of lift.otd, then its events, read and put
+// together with its records.
+inline const std::string head = "ZEPTRACE 1\nINIT 0 f4240 1e8480\nFILE 0 1234 5678\n";
+
+// Trace, records and run together, for the lifetime of one test.
+struct Built {
+    Trace trace;
+    std::vector<RecordSet> records;
+    Run run;
+    std::string error;
+    bool ok = false;
+};
+
+inline std::unique_ptr<Built> build(const std::string &events, const std::string &ots = liftOts)
+{
+    auto built = std::make_unique<Built>();
+    built->records.resize(1);
+    std::string error;
+    EXPECT_TRUE(parseRecords(ots, liftTsf, built->records[0], error)) << error;
+    EXPECT_TRUE(parseTrace(head + events, "run.trace", built->trace, error)) << error;
+    built->ok = buildRun(built->trace, built->records, built->run, built->error);
+    return built;
 }
 
 } // namespace zepreport::testing

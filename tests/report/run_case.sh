@@ -12,12 +12,13 @@
 #   after.sh     optional: run in the scratch directory after the trace is
 #                written and before zepreport (with $ZEPPREPRO set)
 #   report-args  optional: zepreport's arguments, one per line
-#                (default: --junit junit.xml run.trace)
+#                (default: --junit junit.xml --html page.html run.trace)
 #   report       the expected standard output of zepreport
 #   stderr       optional: its expected standard error (default: empty)
 #   status       its expected exit status
 #   junit        optional: lines "XPATH<tab>VALUE" that xmllint --xpath must
 #                give for junit.xml, which must also be well-formed
+#   html         optional: the same for page.html
 # In report and stderr, @SCRATCH@ stands for the scratch directory,
 # @CK:name@ for the pair put into the trace and @CKNOW:name@ for the pair
 # the record file has when zepreport runs, both written "ah bh".
@@ -58,7 +59,7 @@ if [ -f "$case_dir/after.sh" ]; then
   (cd "$scratch" && PROBAXDIR="$prefix" LANG=C bash "$case_dir/after.sh") || fail "after.sh failed"
 fi
 
-report_arguments=(--junit junit.xml run.trace)
+report_arguments=(--junit junit.xml --html page.html run.trace)
 if [ -f "$case_dir/report-args" ]; then
   report_arguments=()
   while IFS= read -r line || [ -n "$line" ]; do report_arguments+=("$line"); done < "$case_dir/report-args"
@@ -85,17 +86,22 @@ else
   diff -u /dev/null "$scratch.stderr" || fail "standard error is not empty"
 fi
 
-if [ -f "$case_dir/junit" ]; then
-  if xmllint --noout "$scratch/junit.xml"; then
-    while IFS=$'\t' read -r xpath expected || [ -n "$xpath" ]; do
-      [ -z "$xpath" ] && continue
-      got=$(xmllint --xpath "$xpath" "$scratch/junit.xml" 2>&1)
-      [ "$got" = "$expected" ] || fail "junit.xml: $xpath gives '$got', expected '$expected'"
-    done < "$case_dir/junit"
-  else
-    fail "junit.xml is not well-formed"
+# check_xpaths FILE SPEC: FILE is well-formed and gives what SPEC expects.
+check_xpaths() {
+  local file=$1 spec=$2 xpath expected got
+  [ -f "$spec" ] || return 0
+  if ! xmllint --noout "$file"; then
+    fail "$(basename "$file") is not well-formed"
+    return
   fi
-fi
+  while IFS=$'\t' read -r xpath expected || [ -n "$xpath" ]; do
+    [ -z "$xpath" ] && continue
+    got=$(xmllint --xpath "$xpath" "$file" 2>&1)
+    [ "$got" = "$expected" ] || fail "$(basename "$file"): $xpath gives '$got', expected '$expected'"
+  done < "$spec"
+}
+check_xpaths "$scratch/junit.xml" "$case_dir/junit"
+check_xpaths "$scratch/page.html" "$case_dir/html"
 
 rm -f "$scratch.translate" "$scratch.stdout" "$scratch.stderr"
 exit $failed

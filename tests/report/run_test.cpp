@@ -8,27 +8,7 @@
 namespace zepreport {
 namespace {
 
-const std::string head = "ZEPTRACE 1\nINIT 0 f4240 1e8480\nFILE 0 1234 5678\n";
-
-// Trace, records and run together, for the lifetime of one test.
-struct Built {
-    Trace trace;
-    std::vector<RecordSet> records;
-    Run run;
-    std::string error;
-    bool ok = false;
-};
-
-std::unique_ptr<Built> build(const std::string &events, const std::string &ots = testing::liftOts)
-{
-    auto built = std::make_unique<Built>();
-    built->records.resize(1);
-    std::string error;
-    EXPECT_TRUE(testing::parseRecords(ots, testing::liftTsf, built->records[0], error)) << error;
-    EXPECT_TRUE(parseTrace(head + events, "run.trace", built->trace, error)) << error;
-    built->ok = buildRun(built->trace, built->records, built->run, built->error);
-    return built;
-}
+using testing::build;
 
 const std::string fullRun = "ENTER CLASS 2 0 2 0\n"
                             "ENTER CASE 3 0 3 0\n"
