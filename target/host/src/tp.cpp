@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -324,6 +325,19 @@ void _zep_obstools_dump(void)
 
 void _zep_set_block_name(const _zep_Car *name) { run().blockName = name ? name : ""; }
 
+// Called from a fault handler: nothing is freed or closed, as the state of
+// the heap is unknown; each trace line is on the host's disk already.
+void _zep_end_by_fault(const _zep_Car *kind)
+{
+    Run &r = run();
+    if (r.ended)
+        return;
+    r.ended = true;
+    traceLine("FAULT %s", kind);
+    r.trace = nullptr;
+    std::fprintf(stderr, "zeptp: the run was ended by a fault (%s)\n", kind);
+}
+
 void _zep_print_signed(const _zep_Car *expression, long long value)
 {
     printText(expression, std::to_string(value).c_str());
@@ -369,3 +383,10 @@ void _zep_print_pointer(const _zep_Car *expression, const void *value)
 }
 
 } // extern "C"
+
+void _zep_print_streamed(const _zep_Car *expression, void (*write)(std::ostream &, const void *), const void *value)
+{
+    std::ostringstream text;
+    write(text, value);
+    printText(expression, text.str().c_str());
+}
