@@ -10,7 +10,8 @@
 #
 # The target package is ZEPPREPRO_TARGET under the prefix's target/
 # directory: host unless a toolchain file of the package chose another
-# (cortex-m3.cmake beside this file).
+# (cortex-m3.cmake beside this file), which also sets the options of the
+# board (ZEPPREPRO_TARGET_COMPILE_OPTIONS, ZEPPREPRO_TARGET_LINK_OPTIONS).
 #
 # Every path is found from this file's own place, lib/cmake/zepprepro under
 # the prefix, so that an installation can be moved.
@@ -63,7 +64,10 @@ if(NOT TARGET zepprepro::tp)
     IMPORTED_LINK_INTERFACE_LANGUAGES CXX
     # The harness includes "lib/TP.h".
     INTERFACE_INCLUDE_DIRECTORIES "${ZEPPREPRO_TARGET_DIR}"
-    INTERFACE_COMPILE_FEATURES cxx_std_17)
+    INTERFACE_COMPILE_FEATURES cxx_std_17
+    # What the toolchain file of a board sets for its harnesses.
+    INTERFACE_COMPILE_OPTIONS "${ZEPPREPRO_TARGET_COMPILE_OPTIONS}"
+    INTERFACE_LINK_OPTIONS "${ZEPPREPRO_TARGET_LINK_OPTIONS}")
 endif()
 if(NOT TARGET zepprepro::zepprepro)
   add_executable(zepprepro::zepprepro IMPORTED)

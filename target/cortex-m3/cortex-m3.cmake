@@ -20,7 +20,13 @@ set(ZEPPREPRO_TARGET cortex-m3)
 get_filename_component(_zep_board "${CMAKE_CURRENT_LIST_DIR}/../../../target/cortex-m3/lib" ABSOLUTE)
 set(CMAKE_C_FLAGS_INIT "-mcpu=cortex-m3 -mthumb -ffunction-sections -fdata-sections")
 set(CMAKE_CXX_FLAGS_INIT "${CMAKE_C_FLAGS_INIT}")
-# newlib with semihosting: the harness's files are the host's.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-specs=rdimon.specs \"-T${_zep_board}/board.ld\" -Wl,--gc-sections")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-mcpu=cortex-m3 -mthumb")
+# Given to every harness and its SOURCES through zepprepro::tp as well, so
+# that a CMAKE_CXX_FLAGS of the command line, which replaces the flags
+# above, cannot build a harness for another processor. newlib with
+# semihosting: the harness's files are the host's.
+set(ZEPPREPRO_TARGET_COMPILE_OPTIONS -mcpu=cortex-m3 -mthumb)
+set(ZEPPREPRO_TARGET_LINK_OPTIONS -mcpu=cortex-m3 -mthumb -specs=rdimon.specs "-T${_zep_board}/board.ld"
+  -Wl,--gc-sections)
 set(CMAKE_CROSSCOMPILING_EMULATOR
   qemu-system-arm -M mps2-an385 -nographic -semihosting-config enable=on,target=native -kernel)
