@@ -1,4 +1,4 @@
-// The yardstick of the harness compile benchmark (scripts/benchcompile.sh):
+// The yardstick of the harness compile benchmark (scripts/benchcompile.py):
 // two GoogleTest tests of the bank example's Account, as a tester would
 // write them without a script; like the harness it includes account.h.
 #include <gtest/gtest.h>
