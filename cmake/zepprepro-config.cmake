@@ -1,12 +1,17 @@
 # find_package(zepprepro) for an installed zepprepro.
 #
 # Gives:
-#   zepprepro::tp            the host run-time library (libzeptp.a) with the
-#                            include directory of lib/TP.h
+#   zepprepro::tp            the run-time library (libzeptp.a) of the target
+#                            package with the include directory of lib/TP.h
 #   zepprepro::zepprepro     the translator, zepprepro::zepreport the report
 #   ZEPPREPRO_PREFIX         the installation (what PROBAXDIR must name)
 #   ZEPPREPRO_EXECUTABLE, ZEPREPORT_EXECUTABLE, ZEPPREPRO_TARGET_DIR
 #   zepprepro_add_test()     see below
+#
+# The target package is ZEPPREPRO_TARGET under the prefix's target/
+# directory: host unless a toolchain file of the package chose another
+# (cortex-m3.cmake beside this file), which also sets the options of the
+# board (ZEPPREPRO_TARGET_COMPILE_OPTIONS, ZEPPREPRO_TARGET_LINK_OPTIONS).
 #
 # Every path is found from this file's own place, lib/cmake/zepprepro under
 # the prefix, so that an installation can be moved.
@@ -19,7 +24,10 @@ cmake_policy(VERSION 3.20...3.25)
 get_filename_component(ZEPPREPRO_PREFIX "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUTE)
 set(ZEPPREPRO_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepprepro")
 set(ZEPREPORT_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepreport")
-set(ZEPPREPRO_TARGET_DIR "${ZEPPREPRO_PREFIX}/target/host")
+if(NOT ZEPPREPRO_TARGET)
+  set(ZEPPREPRO_TARGET host)
+endif()
+set(ZEPPREPRO_TARGET_DIR "${ZEPPREPRO_PREFIX}/target/${ZEPPREPRO_TARGET}")
 set(_zepprepro_package_dir "${CMAKE_CURRENT_LIST_DIR}")
 
 set(_zepprepro_missing)
@@ -56,7 +64,10 @@ if(NOT TARGET zepprepro::tp)
     IMPORTED_LINK_INTERFACE_LANGUAGES CXX
     # The harness includes "lib/TP.h".
     INTERFACE_INCLUDE_DIRECTORIES "${ZEPPREPRO_TARGET_DIR}"
-    INTERFACE_COMPILE_FEATURES cxx_std_17)
+    INTERFACE_COMPILE_FEATURES cxx_std_17
+    # What the toolchain file of a board sets for its harnesses.
+    INTERFACE_COMPILE_OPTIONS "${ZEPPREPRO_TARGET_COMPILE_OPTIONS}"
+    INTERFACE_LINK_OPTIONS "${ZEPPREPRO_TARGET_LINK_OPTIONS}")
 endif()
 if(NOT TARGET zepprepro::zepprepro)
   add_executable(zepprepro::zepprepro IMPORTED)
@@ -133,6 +144,7 @@ set(ZEP_HARNESS [==[@harness@]==])
 set(ZEP_INSTRUMENTATION [==[@instrumentation@]==])
 set(ZEP_TRACE [==[@ZEP_NAME@.tdf]==])
 set(ZEP_DEPFILE [==[@depfile@]==])
+set(ZEP_TARGET_DIR [==[@ZEPPREPRO_TARGET_DIR@]==])
 ]] content @ONLY)
   file(CONFIGURE OUTPUT "${arguments}" CONTENT "${content}")
 
@@ -157,6 +169,7 @@ set(ZEP_DEPFILE [==[@depfile@]==])
 
   add_test(NAME ${ZEP_NAME}
     COMMAND "${CMAKE_COMMAND}"
+      "-DZEP_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
       "-DZEP_HARNESS=$<TARGET_FILE:${ZEP_NAME}>"
       "-DZEP_REPORT=${ZEPREPORT_EXECUTABLE}"
       "-DZEP_DIR=${dir}"
@@ -166,6 +179,14 @@ set(ZEP_DEPFILE [==[@depfile@]==])
       -P "${_zepprepro_package_dir}/zepprepro-run-test.cmake"
     WORKING_DIRECTORY "${dir}")
   set_tests_properties(${ZEP_NAME} PROPERTIES LABELS zepprepro)
+  # A board that hangs would otherwise hold the test for CTest's default
+  # of 25 minutes.
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    if(NOT ZEPPREPRO_TEST_TIMEOUT)
+      set(ZEPPREPRO_TEST_TIMEOUT 60)
+    endif()
+    set_tests_properties(${ZEP_NAME} PROPERTIES TIMEOUT ${ZEPPREPRO_TEST_TIMEOUT})
+  endif()
 endfunction()
 
 cmake_policy(POP)

@@ -1,9 +1,12 @@
 # The CTest command of zepprepro_add_test(): runs the harness, then reports
 # on its trace with the record files of the translation.
 #
-#   cmake -DZEP_HARNESS=<exe> -DZEP_REPORT=<zepreport> -DZEP_DIR=<dir>
-#         -DZEP_TRACE=<trace> -DZEP_JUNIT=<file> -DZEP_HTML=<file>
+#   cmake [-DZEP_EMULATOR=<command>] -DZEP_HARNESS=<exe> -DZEP_REPORT=<zepreport>
+#         -DZEP_DIR=<dir> -DZEP_TRACE=<trace> -DZEP_JUNIT=<file> -DZEP_HTML=<file>
 #         -P zepprepro-run-test.cmake
+#
+# ZEP_EMULATOR runs a harness built for another machine (a list: the
+# command and its arguments, the harness last).
 #
 # Fails when the harness or the report says that something failed, or when
 # either could not do its work.
@@ -12,7 +15,7 @@ cmake_minimum_required(VERSION 3.20)
 # A trace left by an earlier run must not be reported as this one's.
 file(REMOVE "${ZEP_DIR}/${ZEP_TRACE}" "${ZEP_JUNIT}" "${ZEP_HTML}")
 
-execute_process(COMMAND "${ZEP_HARNESS}" WORKING_DIRECTORY "${ZEP_DIR}" RESULT_VARIABLE harness)
+execute_process(COMMAND ${ZEP_EMULATOR} "${ZEP_HARNESS}" WORKING_DIRECTORY "${ZEP_DIR}" RESULT_VARIABLE harness)
 # Reported even after a crash: the trace keeps every event up to it.
 execute_process(COMMAND "${ZEP_REPORT}" --junit "${ZEP_JUNIT}" --html "${ZEP_HTML}" "${ZEP_TRACE}" "${ZEP_DIR}"
   WORKING_DIRECTORY "${ZEP_DIR}" RESULT_VARIABLE report)

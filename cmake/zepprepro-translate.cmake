@@ -5,7 +5,7 @@
 #   cmake -DZEP_ARGUMENTS=<translate-arguments.cmake> -P zepprepro-translate.cmake
 #
 # The arguments file sets ZEP_TRANSLATOR, ZEP_PREFIX, ZEP_DIR, ZEP_SOURCES,
-# ZEP_HARNESS, ZEP_INSTRUMENTATION, ZEP_TRACE and ZEP_DEPFILE.
+# ZEP_HARNESS, ZEP_INSTRUMENTATION, ZEP_TRACE, ZEP_DEPFILE and ZEP_TARGET_DIR.
 cmake_minimum_required(VERSION 3.20)
 include("${ZEP_ARGUMENTS}")
 
@@ -16,9 +16,8 @@ file(GLOB stale "${ZEP_DIR}/*.tsf" "${ZEP_DIR}/*.ots")
 file(REMOVE ${stale} "${log}")
 
 set(ENV{PROBAXDIR} "${ZEP_PREFIX}")
-# The harness includes "lib/TP.h" and is compiled with the target package's
-# directory on the include path, so it does not depend on where that is.
-unset(ENV{KRNTGT})
+# The harness includes lib/TP.h of the build's target package by its path.
+set(ENV{KRNTGT} "${ZEP_TARGET_DIR}")
 execute_process(
   COMMAND "${ZEP_TRANSLATOR}" ${ZEP_SOURCES} -G C++ -O "${ZEP_HARNESS}" -OTI "${ZEP_INSTRUMENTATION}"
           -TDF "${ZEP_TRACE}" -BENCH_LOG "${log}"

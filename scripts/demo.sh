@@ -29,8 +29,8 @@ cmake --build "$example"
 echo
 echo "== Running its test: the harness, then zepreport on its trace"
 set +e
-ctest --test-dir "$example" --output-on-failure
-status=$?
+ctest --test-dir "$example" --output-on-failure | tee "$build/demo-host.out"
+status=${PIPESTATUS[0]}
 set -e
 
 echo
@@ -45,3 +45,29 @@ file, line and text. The trace, the record files and the JUnit report are in
 $example/bank_tests.zep/. The HTML report, to open in a browser:
 $example/bank_tests.zep/bank_tests.html
 EOF
+
+# The same project for the Cortex-M3 board, run under QEMU: only the
+# toolchain file of the package is added.
+board=$build/example-cortex-m3
+echo
+echo "== Building the bank example for the Cortex-M3 board (mps2-an385)"
+rm -rf "$board"
+cmake -S "$zep_root/examples" -B "$board" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/zepprepro/cortex-m3.cmake" >/dev/null
+cmake --build "$board"
+arm-none-eabi-size "$board/bank_tests"
+
+echo
+echo "== Running its test under qemu-system-arm: the harness, then zepreport on its trace"
+set +e
+ctest --test-dir "$board" --output-on-failure | tee "$build/demo-board.out"
+status=${PIPESTATUS[0]}
+set -e
+
+echo
+verdicts() { grep -E "^ *(TEST |PROC |bank\.otd:|FAILED:|PASSED:)" "$1"; }
+if [ $status -eq 0 ] || ! diff <(verdicts "$build/demo-host.out") <(verdicts "$build/demo-board.out"); then
+  echo "The board's report differs from the host's." >&2
+  exit 1
+fi
+echo "The board's report has the same verdicts as the host's."

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Builds and tests the bank example against an installed zepprepro.
 #
-#   check_package.sh PREFIX EXAMPLES SHOTS
+#   check_package.sh PREFIX EXAMPLES SHOTS [TOOLCHAIN]
+#
+# SHOTS is the folder for the screenshot of the HTML page. TOOLCHAIN names a
+# toolchain file of the package (cortex-m3): the example is then built for
+# that board and its test runs under the emulator.
 #
 # The prefix is copied first, so that the package is also shown to work
 # from a place other than the one it was installed to, and the example is
@@ -14,6 +18,7 @@ set -uo pipefail
 prefix=$(cd "$1" && pwd)
 examples=$(cd "$2" && pwd)
 shots=$3
+toolchain=${4:-}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
@@ -23,6 +28,8 @@ fail() { echo "FAIL: $*"; failed=1; }
 contains() { grep -qF -- "$2" "$1"; }
 
 cp -a "$prefix" "$scratch/prefix"
+cross=()
+[ -n "$toolchain" ] && cross=("-DCMAKE_TOOLCHAIN_FILE=$scratch/prefix/lib/cmake/zepprepro/$toolchain.cmake")
 mkdir "$scratch/src"
 cp "$examples"/CMakeLists.txt "$examples"/*.h "$examples"/*.cpp "$examples"/*.otd "$examples"/*.stb "$scratch/src/"
 src=$scratch/src
@@ -59,7 +66,7 @@ command -v ninja >/dev/null && generators+=(Ninja)
 for generator in "${generators[@]}"; do
   echo "== $generator"
   build=$scratch/build-${generator// /-}
-  if ! cmake -G "$generator" -S "$src" -B "$build" -DCMAKE_PREFIX_PATH="$scratch/prefix" \
+  if ! cmake -G "$generator" -S "$src" -B "$build" -DCMAKE_PREFIX_PATH="$scratch/prefix" "${cross[@]}" \
        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-Werror >"$build.configure" 2>&1; then
     fail "configuring against the package failed"; cat "$build.configure"; continue
   fi
@@ -68,6 +75,10 @@ for generator in "${generators[@]}"; do
   fi
   grep -qi "warning" "$build.1" && { fail "the first build has warnings"; cat "$build.1"; }
   contains "$build.1" "Translating bank.otd for bank_tests" || fail "the first build did not translate"
+  if [ -n "$toolchain" ]; then
+    file "$build/bank_tests" | grep -q "ARM" || fail "the harness is not built for the board"
+    (cd "$build" && ctest --show-only=json-v1) | grep -q '"TIMEOUT"' || fail "the board's test has no time-out"
+  fi
 
   # The one failing check of the script must fail the test, be named in the
   # report by file, line and label, and be the only failure.
@@ -81,7 +92,7 @@ for generator in "${generators[@]}"; do
   contains "$build.test" "failed test cases: Overdrawn" || fail "the failing test case is not Overdrawn"
   contains "$build.test" "some checks failed" || fail "the test failed for another reason than a check"
   contains "$build.test" "HTML report: $build/bank_tests.zep/bank_tests.html" || fail "the test output does not name the page"
-  [ "$generator" = "${generators[0]}" ] && check_page "$build/bank_tests.zep/bank_tests.html"
+  [ "$generator" = "${generators[0]}" ] && [ -z "$toolchain" ] && check_page "$build/bank_tests.zep/bank_tests.html"
   junit=$build/bank_tests.zep/bank_tests.junit.xml
   if [ ! -f "$junit" ]; then
     fail "no JUnit report"
@@ -123,7 +134,8 @@ done
 # An installation without its report tool is refused when it is looked for,
 # not when the first test runs.
 rm "$scratch/prefix/bin/zepreport"
-if cmake -S "$src" -B "$scratch/build-incomplete" -DCMAKE_PREFIX_PATH="$scratch/prefix" >"$scratch/incomplete" 2>&1; then
+if cmake -S "$src" -B "$scratch/build-incomplete" -DCMAKE_PREFIX_PATH="$scratch/prefix" "${cross[@]}" \
+     >"$scratch/incomplete" 2>&1; then
   fail "an installation without zepreport was accepted"
 else
   contains "$scratch/incomplete" "bin/zepreport" || { fail "the missing zepreport is not named"; cat "$scratch/incomplete"; }

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Translates, builds and runs one harness against an installed prefix.
 #
-#   run_case.sh PREFIX CASEDIR
+#   run_case.sh PREFIX CASEDIR [TARGET]
+#
+# TARGET is the target package to build and run with: host (the default)
+# or cortex-m3 (cross-compiled for the mps2-an385 board and run under QEMU).
+# Every case must give the same trace, standard error and exit status on
+# every target.
 #
 # A case directory holds:
 #   input/    a.otd (the script) and any application sources (*.cc, *.h);
@@ -10,7 +15,10 @@
 #   options   optional words, one per line: NODLINE (translate with
 #             -NODLINE), KRNTGT (let the harness include TP.h by its full
 #             path instead of compiling with -I), NOEXCEPTIONS (compile
-#             without exception support)
+#             without exception support), TIMEOUT (the harness hangs:
+#             the run is killed after 5 s and its status is 137)
+#   targets   optional: the targets the case is for, one per line (read
+#             by CMakeLists.txt)
 #   trace     the trace the run must write to run.tdf; "@CK:name@" stands
 #             for the checksum pair of the CK record of record file name;
 #             without it the run must not write run.tdf
@@ -24,6 +32,7 @@ set -uo pipefail
 
 prefix=$(cd "$1" && pwd)
 case_dir=$(cd "$2" && pwd)
+target=${3:-host}
 here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -31,6 +40,16 @@ trap 'rm -rf "$scratch"' EXIT
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 option() { [ -f "$case_dir/options" ] && grep -qx "$1" "$case_dir/options"; }
+
+package=$prefix/target/$target
+case $target in
+  host) cxx=(g++) link=() run=() ;;
+  cortex-m3)
+    cxx=(arm-none-eabi-g++ -mcpu=cortex-m3 -mthumb -ffunction-sections -fdata-sections)
+    link=(-specs=rdimon.specs "-T$package/lib/board.ld" -Wl,--gc-sections)
+    run=(qemu-system-arm -M mps2-an385 -nographic -semihosting-config enable=on,target=native -kernel) ;;
+  *) echo "unknown target $target"; exit 2 ;;
+esac
 
 cp -R "$case_dir/input/." "$scratch/"
 
@@ -40,9 +59,9 @@ compile=(-std=c++17 -Wall -Wextra -Wno-unknown-pragmas)
 option NODLINE && translate+=(-NODLINE)
 option NOEXCEPTIONS && compile+=(-fno-exceptions)
 if option KRNTGT; then
-  variables+=("KRNTGT=$prefix/target/host")
+  variables+=("KRNTGT=$package")
 else
-  compile+=("-I$prefix/target/host")
+  compile+=("-I$package")
 fi
 
 sources=()
@@ -54,7 +73,7 @@ fi
 for source in "$scratch"/*.cc; do
   [ -f "$source" ] && [ "$(basename "$source")" != harness.cc ] && sources+=("$(basename "$source")")
 done
-(cd "$scratch" && g++ "${compile[@]}" "${sources[@]}" "$prefix/target/host/lib/libzeptp.a" -o harness \
+(cd "$scratch" && "${cxx[@]}" "${compile[@]}" "${sources[@]}" "$package/lib/libzeptp.a" "${link[@]}" -o harness \
    >compile.out 2>&1) || { fail "the harness does not compile"; head -40 "$scratch/compile.out"; exit 1; }
 [ -s "$scratch/compile.out" ] && { fail "the harness compiles with warnings"; head -40 "$scratch/compile.out"; }
 
@@ -68,7 +87,10 @@ if [ -f "$case_dir/lines" ]; then
   done < "$case_dir/lines"
 fi
 
-(cd "$scratch" && ./harness </dev/null >run.out 2>run.err)
+limit=60
+option TIMEOUT && limit=5
+# Killed, so that the emulator has no word on standard error.
+(cd "$scratch" && timeout -s KILL "$limit" "${run[@]}" ./harness </dev/null >run.out 2>run.err) 2>/dev/null
 status=$?
 [ "$status" = "$(cat "$case_dir/status")" ] || fail "exit status $status, expected $(cat "$case_dir/status")"
 [ -s "$scratch/run.out" ] && fail "the harness wrote to standard output"

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -197,7 +198,7 @@ void printText(const char *expression, const char *value)
 
 extern "C" {
 
-void _zep_init(const _zep_Car *traceFile, _zep_Id elementBase, _zep_Id messageBase, _zep_Id textBase)
+void _zep_init(const _zep_Car *traceFile, _zep_Id elementBase, _zep_Id messageBase, _zep_Id textBase) noexcept
 {
     Run &r = run();
     if (r.started)
@@ -215,14 +216,14 @@ void _zep_init(const _zep_Car *traceFile, _zep_Id elementBase, _zep_Id messageBa
     traceLine("INIT %lx %lx %lx", elementBase, messageBase, textBase);
 }
 
-_zep_Int _zep_add_source_file(_zep_Ulong checksumA, _zep_Ulong checksumB)
+_zep_Int _zep_add_source_file(_zep_Ulong checksumA, _zep_Ulong checksumB) noexcept
 {
     Run &r = run();
     traceLine("FILE %lx %lx %lx", fileIndex(r.sourceFiles), checksumA, checksumB);
     return r.sourceFiles++;
 }
 
-void _zep_term(void)
+void _zep_term(void) noexcept
 {
     Run &r = run();
     if (r.ended)
@@ -242,60 +243,60 @@ void _zep_term(void)
     printSummary();
 }
 
-_zep_Int _zep_exit_status(void)
+_zep_Int _zep_exit_status(void) noexcept
 {
     _zep_term();
     return runFailed() ? 1 : 0;
 }
 
-void _zep_enter_test_class(_zep_Id id, _zep_Int file, _zep_Id runner, _zep_Int runnerFile)
+void _zep_enter_test_class(_zep_Id id, _zep_Int file, _zep_Id runner, _zep_Int runnerFile) noexcept
 {
     enter(Kind::Class, id, file, runner, runnerFile);
 }
 
-void _zep_exit_test_class(_zep_Int, _zep_Int) { leave(Kind::Class); }
+void _zep_exit_test_class(_zep_Int, _zep_Int) noexcept { leave(Kind::Class); }
 
-void _zep_enter_test_suite(_zep_Id id, _zep_Int file, _zep_Id runner, _zep_Int runnerFile)
+void _zep_enter_test_suite(_zep_Id id, _zep_Int file, _zep_Id runner, _zep_Int runnerFile) noexcept
 {
     enter(Kind::Suite, id, file, runner, runnerFile);
 }
 
-void _zep_exit_test_suite(_zep_Int, _zep_Int) { leave(Kind::Suite); }
+void _zep_exit_test_suite(_zep_Int, _zep_Int) noexcept { leave(Kind::Suite); }
 
-void _zep_enter_test_case(_zep_Id id, _zep_Int file, _zep_Id runner, _zep_Int runnerFile)
+void _zep_enter_test_case(_zep_Id id, _zep_Int file, _zep_Id runner, _zep_Int runnerFile) noexcept
 {
     enter(Kind::Case, id, file, runner, runnerFile);
 }
 
-void _zep_exit_test_case(_zep_Int, _zep_Int) { leave(Kind::Case); }
+void _zep_exit_test_case(_zep_Int, _zep_Int) noexcept { leave(Kind::Case); }
 
-void _zep_enter_proc(_zep_Id id, _zep_Int file, _zep_Id caller, _zep_Int callerFile)
+void _zep_enter_proc(_zep_Id id, _zep_Int file, _zep_Id caller, _zep_Int callerFile) noexcept
 {
     enter(Kind::Proc, id, file, caller, callerFile);
 }
 
-void _zep_exit_proc(_zep_Int) { leave(Kind::Proc); }
+void _zep_exit_proc(_zep_Int) noexcept { leave(Kind::Proc); }
 
-void _zep_check(_zep_Verdict passed, _zep_Id id, _zep_Int file) { verdict("EXPRESSION", passed, id, file); }
+void _zep_check(_zep_Verdict passed, _zep_Id id, _zep_Int file) noexcept { verdict("EXPRESSION", passed, id, file); }
 
-void _zep_check_property(_zep_Verdict passed, _zep_Id id, _zep_Int file) { verdict("PROPERTY", passed, id, file); }
+void _zep_check_property(_zep_Verdict passed, _zep_Id id, _zep_Int file) noexcept { verdict("PROPERTY", passed, id, file); }
 
-void _zep_check_prepos(_zep_Verdict passed, _zep_Id id, _zep_Int file) { verdict("CONDITION", passed, id, file); }
+void _zep_check_prepos(_zep_Verdict passed, _zep_Id id, _zep_Int file) noexcept { verdict("CONDITION", passed, id, file); }
 
-void _zep_check_exception(_zep_Verdict passed, _zep_Id id, _zep_Int file)
+void _zep_check_exception(_zep_Verdict passed, _zep_Id id, _zep_Int file) noexcept
 {
     verdict("EXCEPTION", passed, id, file);
 }
 
-void _zep_check_method(_zep_Verdict passed, _zep_Id id, _zep_Int file) { verdict("METHOD", passed, id, file); }
+void _zep_check_method(_zep_Verdict passed, _zep_Id id, _zep_Int file) noexcept { verdict("METHOD", passed, id, file); }
 
-void _zep_check_stub(_zep_Verdict passed, _zep_Id id, _zep_Int file) { verdict("STUB", passed, id, file); }
+void _zep_check_stub(_zep_Verdict passed, _zep_Id id, _zep_Int file) noexcept { verdict("STUB", passed, id, file); }
 
-void _zep_enter_error(_zep_Id onError, _zep_Int file) { traceLine("ERROR %lx %lx", onError, fileIndex(file)); }
+void _zep_enter_error(_zep_Id onError, _zep_Int file) noexcept { traceLine("ERROR %lx %lx", onError, fileIndex(file)); }
 
-void _zep_exit_error(_zep_Id component) { traceLine("RECOVER %lx", component); }
+void _zep_exit_error(_zep_Id component) noexcept { traceLine("RECOVER %lx", component); }
 
-void _zep_unexpected_exception(_zep_Id component, _zep_Int file)
+void _zep_unexpected_exception(_zep_Id component, _zep_Int file) noexcept
 {
     Run &r = run();
     traceLine("UNEXPECTED %lx %lx", component, fileIndex(file));
@@ -305,38 +306,51 @@ void _zep_unexpected_exception(_zep_Id component, _zep_Int file)
             open.failed = true;
 }
 
-void _zep_print_start(_zep_Id id, _zep_Int file) { traceLine("PRINT %lx %lx", id, fileIndex(file)); }
+void _zep_print_start(_zep_Id id, _zep_Int file) noexcept { traceLine("PRINT %lx %lx", id, fileIndex(file)); }
 
-void _zep_print_value(const _zep_Car *expression, const _zep_Car *value) { printText(expression, value); }
+void _zep_print_value(const _zep_Car *expression, const _zep_Car *value) noexcept { printText(expression, value); }
 
-void _zep_print_end(void) { traceLine("PRINTED"); }
+void _zep_print_end(void) noexcept { traceLine("PRINTED"); }
 
-void _zep_comment(_zep_Id id, _zep_Int file) { traceLine("COMMENT %lx %lx", id, fileIndex(file)); }
+void _zep_comment(_zep_Id id, _zep_Int file) noexcept { traceLine("COMMENT %lx %lx", id, fileIndex(file)); }
 
-void _zep_enter_stub(_zep_Id id, _zep_Int file, _zep_Id, _zep_Int) { traceLine("STUB %lx %lx", id, fileIndex(file)); }
+void _zep_enter_stub(_zep_Id id, _zep_Int file, _zep_Id, _zep_Int) noexcept { traceLine("STUB %lx %lx", id, fileIndex(file)); }
 
-void _zep_exit_stub(_zep_Int file) { traceLine("RETURN %lx", fileIndex(file)); }
+void _zep_exit_stub(_zep_Int file) noexcept { traceLine("RETURN %lx", fileIndex(file)); }
 
-void _zep_obstools_dump(void)
+void _zep_obstools_dump(void) noexcept
 {
     // Lines are flushed as they are written; nothing else is observed here.
 }
 
-void _zep_set_block_name(const _zep_Car *name) { run().blockName = name ? name : ""; }
+void _zep_set_block_name(const _zep_Car *name) noexcept { run().blockName = name ? name : ""; }
 
-void _zep_print_signed(const _zep_Car *expression, long long value)
+// Called from a fault handler: nothing is freed or closed, as the state of
+// the heap is unknown; each trace line is on the host's disk already.
+void _zep_end_by_fault(const _zep_Car *kind) noexcept
+{
+    Run &r = run();
+    if (r.ended)
+        return;
+    r.ended = true;
+    traceLine("FAULT %s", kind);
+    r.trace = nullptr;
+    std::fprintf(stderr, "zeptp: the run was ended by a fault (%s)\n", kind);
+}
+
+void _zep_print_signed(const _zep_Car *expression, long long value) noexcept
 {
     printText(expression, std::to_string(value).c_str());
 }
 
-void _zep_print_unsigned(const _zep_Car *expression, unsigned long long value)
+void _zep_print_unsigned(const _zep_Car *expression, unsigned long long value) noexcept
 {
     printText(expression, std::to_string(value).c_str());
 }
 
 // The shortest text that reads back as the same value, so that 0.1 prints
 // as 0.1 and not as 0.10000000000000001; a float keeps its own precision.
-void _zep_print_floating(const _zep_Car *expression, double value)
+void _zep_print_floating(const _zep_Car *expression, double value) noexcept
 {
     char digits[64];
     std::to_chars_result result = std::to_chars(digits, digits + sizeof digits - 1, value);
@@ -344,7 +358,7 @@ void _zep_print_floating(const _zep_Car *expression, double value)
     printText(expression, digits);
 }
 
-void _zep_print_float(const _zep_Car *expression, float value)
+void _zep_print_float(const _zep_Car *expression, float value) noexcept
 {
     char digits[64];
     std::to_chars_result result = std::to_chars(digits, digits + sizeof digits - 1, value);
@@ -352,13 +366,13 @@ void _zep_print_float(const _zep_Car *expression, float value)
     printText(expression, digits);
 }
 
-void _zep_print_character(const _zep_Car *expression, int value)
+void _zep_print_character(const _zep_Car *expression, int value) noexcept
 {
     char text[2] = {static_cast<char>(value), '\0'};
     printText(expression, text);
 }
 
-void _zep_print_pointer(const _zep_Car *expression, const void *value)
+void _zep_print_pointer(const _zep_Car *expression, const void *value) noexcept
 {
     char text[32];
     if (value)
@@ -369,3 +383,10 @@ void _zep_print_pointer(const _zep_Car *expression, const void *value)
 }
 
 } // extern "C"
+
+void _zep_print_streamed(const _zep_Car *expression, void (*write)(std::ostream &, const void *), const void *value)
+{
+    std::ostringstream text;
+    write(text, value);
+    printText(expression, text.str().c_str());
+}

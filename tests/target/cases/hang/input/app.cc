@@ -1,0 +1,9 @@
+#include "app.h"
+
+volatile unsigned long turns;
+
+void spin()
+{
+    for (;;)
+        turns++;
+}

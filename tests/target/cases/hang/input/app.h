@@ -1,0 +1,2 @@
+// Never returns.
+void spin();
