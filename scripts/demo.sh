@@ -42,8 +42,7 @@ cat <<EOF
 The test failed, as it should: one check of TEST CASE Overdrawn in
 examples/bank.otd expects the wrong fee, and the report above names it by
 file, line and text. The trace, the record files and the JUnit report are in
-$example/bank_tests.zep/. The HTML report, to open in a browser:
-$example/bank_tests.zep/bank_tests.html
+$example/bank_tests.zep/.
 EOF
 
 # The same project for the Cortex-M3 board, run under QEMU: only the
@@ -70,4 +69,9 @@ if [ $status -eq 0 ] || ! diff <(verdicts "$build/demo-host.out") <(verdicts "$b
   echo "The board's report differs from the host's." >&2
   exit 1
 fi
-echo "The board's report has the same verdicts as the host's."
+cat <<EOF
+The board's report has the same verdicts as the host's. The HTML reports, to
+open in a browser:
+$example/bank_tests.zep/bank_tests.html
+$board/bank_tests.zep/bank_tests.html
+EOF
