@@ -119,6 +119,9 @@ int placeholderAt(const QString &text, qsizetype i, qsizetype *width)
     return number;
 }
 
+// The column of the message being reported, while reportAtColumn runs.
+uint64_t messageColumn;
+
 } // namespace
 
 QString messageArgument(const char *text)
@@ -176,13 +179,20 @@ void printMessage(unsigned code, const char *file, uint64_t line, const QString 
                   const QString &a3, const QString &a4, const QString &a5)
 {
     const Message &message = messageFor(code);
+    const QString *arguments[] = {&a1, &a2, &a3, &a4, &a5};
+    const RunHooks *hooks = context != nullptr ? context->hooks : nullptr;
+    if (hooks != nullptr && hooks->deliver != nullptr) {
+        ReportedMessage reported{code, file, line, messageColumn,
+                                 substituteArguments(translateError(message.text), arguments, 5)};
+        hooks->deliver(hooks->owner, reported);
+        return;
+    }
     writeError(substituteArguments(QStringLiteral("%1 - "), QStringLiteral("zepprepro")));
     writeError(translateError(classWords[message.messageClass]) + u' ');
     if (file != nullptr) {
         writeError(QString::fromLocal8Bit(file) + u':');
         writeError(line != 0 ? QString::number(line) + QStringLiteral(": ") : QStringLiteral(" "));
     }
-    const QString *arguments[] = {&a1, &a2, &a3, &a4, &a5};
     writeError(substituteArguments(translateError(message.text), arguments, 5) + u'\n');
     fflush(stderr);
 }
@@ -196,6 +206,14 @@ void report(unsigned code, const char *file, uint64_t line, const QString &a1, c
     else if (errorCount == limit)
         printMessage(MESSAGE_TOO_MANY_ERRORS, file, line, QString(), QString(), QString(), QString(), QString());
     errorCount++;
+}
+
+void reportAtColumn(unsigned code, const char *file, uint64_t line, uint64_t column, const QString &a1,
+                    const QString &a2, const QString &a3, const QString &a4, const QString &a5)
+{
+    messageColumn = column;
+    report(code, file, line, a1, a2, a3, a4, a5);
+    messageColumn = 0;
 }
 
 QString phrase(const char *text)
