@@ -3,6 +3,8 @@
 #include "form/form.h"
 
 #include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 
 namespace {
@@ -219,4 +221,17 @@ void reportAtColumn(unsigned code, const char *file, uint64_t line, uint64_t col
 QString phrase(const char *text)
 {
     return QCoreApplication::translate("ZEP Error Parameter", text);
+}
+
+// A missing catalogue is no error: its texts stay in English.
+void installTranslations(QCoreApplication *application, const QString &directory)
+{
+    const char *const prefixes[] = {"veldident_", "zepprepro_"};
+    for (const char *prefix : prefixes) {
+        auto *translator = new QTranslator(application);
+        if (translator->load(QString::fromLatin1(prefix) + QLocale::system().name(), directory))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
 }

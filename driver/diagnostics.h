@@ -3,6 +3,8 @@
 #include <QString>
 #include <cstdint>
 
+class QCoreApplication;
+
 enum : unsigned { MESSAGE_COUNT = 63, MESSAGE_TOO_MANY_ERRORS = 53, MESSAGE_UNEXPECTED = 62 };
 
 // One message as a run reports it: its place and the text that follows the
@@ -40,3 +42,7 @@ void writeError(const QString &text);
 
 // A phrase inserted into messages, translated in context "ZEP Error Parameter".
 QString phrase(const char *text);
+
+// The message catalogues of the current locale from directory, installed in
+// application.
+void installTranslations(QCoreApplication *application, const QString &directory);
