@@ -52,18 +52,26 @@ int nextMessage(MessageReader *reader, QByteArray *body, QString *problem)
 {
     QByteArray &pending = reader->pending;
     qsizetype end = pending.indexOf("\r\n\r\n");
-    if (end < 0) {
-        if (pending.size() <= HEADER_LIMIT)
+    // The last bytes may begin the end of the header: they are kept.
+    if (reader->passingHeader) {
+        if (end < 0) {
+            pending = pending.right(3);
             return READ_MORE;
-        // Keep the last bytes: they may begin the end of the header.
-        pending = pending.right(3);
+        }
+        pending.remove(0, end + 4);
+        reader->passingHeader = false;
+        end = pending.indexOf("\r\n\r\n");
+    }
+    if (end > HEADER_LIMIT || (end < 0 && pending.size() > HEADER_LIMIT)) {
+        reader->passingHeader = end < 0;
+        pending = end < 0 ? pending.right(3) : pending.mid(end + 4);
         *problem = QStringLiteral("a header longer than %1 bytes").arg(HEADER_LIMIT);
         return READ_BAD;
     }
+    if (end < 0)
+        return READ_MORE;
     problem->clear();
-    qint64 length = end > HEADER_LIMIT ? -1 : contentLength(pending.left(end), problem);
-    if (end > HEADER_LIMIT)
-        *problem = QStringLiteral("a header longer than %1 bytes").arg(HEADER_LIMIT);
+    qint64 length = contentLength(pending.left(end), problem);
     if (length < 0) {
         pending.remove(0, end + 4);
         return READ_BAD;

@@ -24,7 +24,8 @@ enum : qint64 { BODY_LIMIT = 64 << 20 };
 
 struct MessageReader {
     QByteArray pending;
-    qint64 dropping; // bytes of a refused body still to come
+    qint64 dropping;       // bytes of a refused body still to come
+    bool passingHeader;    // an overlong header is passed over to its end
 };
 
 void feedReader(MessageReader *reader, const char *bytes, qsizetype count);
