@@ -286,7 +286,7 @@ QJsonValue definitionAt(Server *server, const QString &path, int line, int chara
 
 QJsonValue hoverAt(Server *server, const QString &path, int line, int character)
 {
-    return answerAt(server, path, line, character, [server](const Target &target) {
+    return answerAt(server, path, line, character, [](const Target &target) {
         QString where = target.node != nullptr ? pathOfNode(target.node) : target.file;
         QString place = QDir::current().relativeFilePath(where);
         QString text;

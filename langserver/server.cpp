@@ -161,9 +161,11 @@ bool takeNotification(Server *server, const QString &method, const QJsonObject &
     if (method == QLatin1String("textDocument/didOpen"))
         return takeText(server, path, params, params["textDocument"].toObject()["text"]);
     if (method == QLatin1String("textDocument/didChange")) {
+        // Only whole texts are taken: a change of a range is refused.
         QJsonArray changes = params["contentChanges"].toArray();
-        return server->documents.contains(path) && !changes.isEmpty() &&
-               takeText(server, path, params, changes.last().toObject()["text"]);
+        QJsonObject last = changes.isEmpty() ? QJsonObject() : changes.last().toObject();
+        return server->documents.contains(path) && !last.contains("range") &&
+               takeText(server, path, params, last.value("text"));
     }
     if (method == QLatin1String("textDocument/didSave")) {
         if (!server->documents.contains(path))
@@ -196,11 +198,15 @@ void handleMessage(Server *server, const QByteArray &body)
     const QJsonObject message = document.object();
     QJsonValue id = message["id"], method = message["method"], params = message["params"];
     bool request = message.contains("id");
+    // The server asks the client nothing, so an answer is answered by nothing.
+    if (document.isObject() && method.isUndefined() && (message.contains("result") || message.contains("error"))) {
+        logLine(QStringLiteral("an answer to no request ignored"));
+        return;
+    }
     if (!document.isObject() || !method.isString() || (request && !id.isString() && !id.isDouble()) ||
         (!params.isUndefined() && !params.isObject() && !params.isArray())) {
-        if (request || !document.isObject() || !message.contains("result"))
-            respondError(server, id.isString() || id.isDouble() ? id : QJsonValue::Null, INVALID_REQUEST,
-                         QStringLiteral("not a request or notification"));
+        respondError(server, id.isString() || id.isDouble() ? id : QJsonValue::Null, INVALID_REQUEST,
+                     QStringLiteral("not a request or notification"));
         return;
     }
     QString name = method.toString();
