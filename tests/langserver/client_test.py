@@ -55,6 +55,18 @@ BROKEN = MENDED.replace("CALL greet (who);", "CALL greet (who)")
 USES_BAD = 'INCLUDE "bad.otd";\n'
 BAD = "TEST SUITE S\n{\n   TEST CASE c { PRINT (1) }\n}\n"
 
+CONTRACTS = """CLASS Lift : public Device
+{
+   WRAP int move(int to_floor) REQUIRE (to_floor >= 0)
+   INVARIANT (floor() < 100);
+   STATE Idle { (speed == 0) }
+}
+SINGLE CLASS Door
+{
+   STATE Open { (is_open) }
+}
+"""
+
 failures = []
 
 
@@ -190,6 +202,14 @@ def main():
     check("TEST CASE" in labels({"line": 3, "character": 1}), "completion in a TEST CLASS")
     check("INCLUDE" not in labels({"line": 1, "character": 0}) and "include" in labels({"line": 1, "character": 0}),
           "completion at the top level")
+
+    lift = {"uri": uri("lift.otc")}
+    client.notify("textDocument/didOpen", {"textDocument": dict(lift, languageId="otc", version=1, text=CONTRACTS)})
+    check(client.diagnostics(lift["uri"]) == [], "a clean OTC script")
+    tree = lambda symbols: [(s["detail"], tree(s.get("children", []))) for s in symbols]
+    got = tree(client.request("textDocument/documentSymbol", {"textDocument": lift})["result"])
+    check(got == [("CLASS", [("WRAP", []), ("INVARIANT", []), ("UMLSTATE", [])]), ("SINGLE CLASS", [("UMLSTATE", [])])],
+          f"OTC symbols {got}")
 
     # An included file's message goes to that file.
     client.notify("textDocument/didOpen", {"textDocument": {"uri": uri("uses.otd"), "languageId": "otd", "version": 1,
