@@ -6,6 +6,7 @@
 #include "langserver/server.h"
 
 #include <QDir>
+#include <initializer_list>
 
 namespace {
 
@@ -131,11 +132,35 @@ QByteArray wordAt(const QByteArray &line, uint64_t column)
     return line.mid(start, end - start);
 }
 
-const Node *segmentNamed(const NameSegment *segment, const QByteArray &word)
+// The first element of one of the kinds named word, depth first.
+const Node *firstNamed(const Node *parent, const QByteArray &word, std::initializer_list<uint32_t> kinds)
+{
+    for (const Node *node = parent->firstChild; node != nullptr; node = node->nextSibling) {
+        for (uint32_t kind : kinds) {
+            if (node->kind == kind && node->name != nullptr && word == node->name)
+                return node;
+        }
+        if (const Node *inner = firstNamed(node, word, kinds))
+            return inner;
+    }
+    return nullptr;
+}
+
+// The element a name stands for as resolution bound it; a script with
+// syntax errors is not resolved, and there the first element of the kinds
+// with that name stands in.
+const Node *elementOf(const Node *root, const Node *resolved, const QByteArray &word,
+                      std::initializer_list<uint32_t> kinds)
+{
+    return resolved != nullptr ? resolved : firstNamed(root, word, kinds);
+}
+
+const Node *segmentNamed(const Node *root, const NameSegment *segment, const QByteArray &word,
+                         std::initializer_list<uint32_t> kinds)
 {
     for (; segment != nullptr; segment = segment->next) {
         if (word == segment->text)
-            return segment->resolved;
+            return elementOf(root, segment->resolved, word, kinds);
     }
     return nullptr;
 }
@@ -146,23 +171,30 @@ struct Target {
     QString file;
 };
 
-Target targetOf(const Node *node, const QByteArray &word)
+Target targetOf(const Node *root, const Node *node, const QByteArray &word)
 {
+    if (node->payload == nullptr && node->kind != KIND_INCLUDE)
+        return {};
     switch (node->kind) {
     case KIND_CALL:
-        return {segmentNamed(static_cast<CallInfo *>(node->payload)->target, word), {}};
+        return {segmentNamed(root, static_cast<CallInfo *>(node->payload)->target, word, {KIND_PROC}), {}};
     case KIND_CHECK_PROPERTY:
-        return {segmentNamed(static_cast<PropertyCheckInfo *>(node->payload)->target, word), {}};
+        return {segmentNamed(root, static_cast<PropertyCheckInfo *>(node->payload)->target, word, {KIND_PROPERTY}),
+                {}};
     case KIND_RUN_COMPONENT:
-        return {segmentNamed(static_cast<RunInfo *>(node->payload)->component, word), {}};
+        return {segmentNamed(root, static_cast<RunInfo *>(node->payload)->component, word,
+                             {KIND_TEST_CLASS, KIND_TEST_SUITE, KIND_TEST_CASE}),
+                {}};
     case KIND_TEST_CLASS: {
         const ClassInfo *info = static_cast<ClassInfo *>(node->payload);
         if (info->base != nullptr && word == info->base->text)
-            return {info->resolvedBase, {}};
+            return {elementOf(root, info->resolvedBase, word, {KIND_TEST_CLASS}), {}};
         return {};
     }
     case KIND_CHECK_STUB:
-        return {static_cast<StubCheckInfo *>(node->payload)->resolvedStub, {}};
+        if (node->name == nullptr || word != node->name)
+            return {};
+        return {elementOf(root, static_cast<StubCheckInfo *>(node->payload)->resolvedStub, word, {KIND_STUB}), {}};
     case KIND_INCLUDE: {
         QString name = QString::fromLocal8Bit(node->name);
         return {nullptr, QDir::cleanPath(QDir(QString::fromLocal8Bit(node->directory)).absoluteFilePath(name))};
@@ -185,7 +217,7 @@ QJsonValue answerAt(Server *server, const QString &path, int line, int character
     const Node *node = nodeAt(root, static_cast<uint64_t>(line) + 1, column);
     QJsonValue result = QJsonValue::Null;
     if (node != nullptr) {
-        Target target = targetOf(node, wordAt(lineOf(text, line), column));
+        Target target = targetOf(root, node, wordAt(lineOf(text, line), column));
         if (target.node != nullptr || !target.file.isEmpty())
             result = answer(target);
     }

@@ -154,7 +154,7 @@ def position(text, line, word):
 
 
 def main():
-    zepls, zepprepro = sys.argv[1], sys.argv[2]
+    zepls, zepprepro = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     directory = os.path.realpath(tempfile.mkdtemp())
     files = {"base.otd": BASE, "main.otd": BROKEN, "uses.otd": USES_BAD, "bad.otd": BAD}
     for name, text in files.items():
@@ -176,6 +176,10 @@ def main():
         out.write(MENDED)
     got = as_messages(client.diagnostics(main_uri), "main.otd")
     check(expected and got == expected, f"diagnostics {got} against zepprepro's {expected}")
+
+    # Without resolution, a name leads to the first element of its kind so named.
+    answer = client.request("textDocument/definition", {"textDocument": doc, "position": position(BROKEN, 2, "Base")})
+    check((answer.get("result") or {}).get("uri") == uri("base.otd"), f"definition in a broken script: {answer}")
 
     client.notify("textDocument/didChange", {"textDocument": dict(doc, version=2), "contentChanges": [{"text": MENDED}]})
     check(client.diagnostics(main_uri) == [], "the mended text has no diagnostics")
