@@ -7,7 +7,7 @@ zepls=$1 zepprepro=$2
 here=$(cd "$(dirname "$0")" && pwd)
 if ! command -v nvim >/dev/null; then
   if [ "$(id -u)" -eq 0 ]; then
-    apt-get install -y -qq neovim >/dev/null
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq neovim >/dev/null
   else
     echo "SKIP: neovim is not installed"; exit 77
   fi
