@@ -287,6 +287,8 @@ struct Context {
     FILE *benchLog;
     TextBuffer *captureBuffer;
     const RunHooks *hooks;
+    // How deep INCLUDE statements nest at this moment.
+    uint64_t includeDepth;
 };
 
 // Run-wide state.

@@ -10,9 +10,6 @@
 
 namespace {
 
-// How deep INCLUDE statements nest at this moment.
-uint64_t includeDepth;
-
 // The next path segment of directory followed by name, from *at on, with
 // "." segments and empty ones (doubled "/") passed over; false at the end.
 bool nextSegment(const char *directory, const char *name, size_t *at, const char **segment, size_t *length)
@@ -209,13 +206,13 @@ int parseNamedFile(const char *path, Node *root, int included, const char *baseD
 
 int parseSourceFile(const char *path, Node *root, int included, const char *baseDirectory)
 {
-    if (includeDepth > NESTING_LIMIT) {
+    if (context->includeDepth > NESTING_LIMIT) {
         report(0, nullptr, 0, QStringLiteral("INCLUDE nested more than %1 deep").arg(NESTING_LIMIT));
         return -1;
     }
-    includeDepth += included;
+    context->includeDepth += included;
     int result = parseNamedFile(path, root, included, baseDirectory);
-    includeDepth -= included;
+    context->includeDepth -= included;
     return result;
 }
 
