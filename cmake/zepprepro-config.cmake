@@ -4,6 +4,7 @@
 #   zepprepro::tp            the run-time library (libzeptp.a) of the target
 #                            package with the include directory of lib/TP.h
 #   zepprepro::zepprepro     the translator, zepprepro::zepreport the report
+#   zepprepro::zepls         the language server (ZEPLS_EXECUTABLE)
 #   ZEPPREPRO_PREFIX         the installation (what PROBAXDIR must name)
 #   ZEPPREPRO_EXECUTABLE, ZEPREPORT_EXECUTABLE, ZEPPREPRO_TARGET_DIR
 #   zepprepro_add_test()     see below
@@ -24,6 +25,7 @@ cmake_policy(VERSION 3.20...3.25)
 get_filename_component(ZEPPREPRO_PREFIX "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUTE)
 set(ZEPPREPRO_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepprepro")
 set(ZEPREPORT_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepreport")
+set(ZEPLS_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepls")
 if(NOT ZEPPREPRO_TARGET)
   set(ZEPPREPRO_TARGET host)
 endif()
@@ -31,7 +33,7 @@ set(ZEPPREPRO_TARGET_DIR "${ZEPPREPRO_PREFIX}/target/${ZEPPREPRO_TARGET}")
 set(_zepprepro_package_dir "${CMAKE_CURRENT_LIST_DIR}")
 
 set(_zepprepro_missing)
-foreach(file "${ZEPPREPRO_EXECUTABLE}" "${ZEPREPORT_EXECUTABLE}"
+foreach(file "${ZEPPREPRO_EXECUTABLE}" "${ZEPREPORT_EXECUTABLE}" "${ZEPLS_EXECUTABLE}"
     "${ZEPPREPRO_TARGET_DIR}/lib/TP.h" "${ZEPPREPRO_TARGET_DIR}/lib/libzeptp.a"
     "${ZEPPREPRO_PREFIX}/lib/locale")
   if(NOT EXISTS "${file}")
@@ -76,6 +78,10 @@ endif()
 if(NOT TARGET zepprepro::zepreport)
   add_executable(zepprepro::zepreport IMPORTED)
   set_target_properties(zepprepro::zepreport PROPERTIES IMPORTED_LOCATION "${ZEPREPORT_EXECUTABLE}")
+endif()
+if(NOT TARGET zepprepro::zepls)
+  add_executable(zepprepro::zepls IMPORTED)
+  set_target_properties(zepprepro::zepls PROPERTIES IMPORTED_LOCATION "${ZEPLS_EXECUTABLE}")
 endif()
 
 # zepprepro_add_test(NAME <name> SCRIPT <file.otd>

@@ -3,6 +3,8 @@
 #include "form/form.h"
 
 #include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 
 namespace {
@@ -119,6 +121,9 @@ int placeholderAt(const QString &text, qsizetype i, qsizetype *width)
     return number;
 }
 
+// The column of the message being reported, while reportAtColumn runs.
+uint64_t messageColumn;
+
 } // namespace
 
 QString messageArgument(const char *text)
@@ -176,13 +181,20 @@ void printMessage(unsigned code, const char *file, uint64_t line, const QString 
                   const QString &a3, const QString &a4, const QString &a5)
 {
     const Message &message = messageFor(code);
+    const QString *arguments[] = {&a1, &a2, &a3, &a4, &a5};
+    const RunHooks *hooks = context != nullptr ? context->hooks : nullptr;
+    if (hooks != nullptr && hooks->deliver != nullptr) {
+        ReportedMessage reported{code, file, line, messageColumn,
+                                 substituteArguments(translateError(message.text), arguments, 5)};
+        hooks->deliver(hooks->owner, reported);
+        return;
+    }
     writeError(substituteArguments(QStringLiteral("%1 - "), QStringLiteral("zepprepro")));
     writeError(translateError(classWords[message.messageClass]) + u' ');
     if (file != nullptr) {
         writeError(QString::fromLocal8Bit(file) + u':');
         writeError(line != 0 ? QString::number(line) + QStringLiteral(": ") : QStringLiteral(" "));
     }
-    const QString *arguments[] = {&a1, &a2, &a3, &a4, &a5};
     writeError(substituteArguments(translateError(message.text), arguments, 5) + u'\n');
     fflush(stderr);
 }
@@ -198,7 +210,28 @@ void report(unsigned code, const char *file, uint64_t line, const QString &a1, c
     errorCount++;
 }
 
+void reportAtColumn(unsigned code, const char *file, uint64_t line, uint64_t column, const QString &a1,
+                    const QString &a2, const QString &a3, const QString &a4, const QString &a5)
+{
+    messageColumn = column;
+    report(code, file, line, a1, a2, a3, a4, a5);
+    messageColumn = 0;
+}
+
 QString phrase(const char *text)
 {
     return QCoreApplication::translate("ZEP Error Parameter", text);
+}
+
+// A missing catalogue is no error: its texts stay in English.
+void installTranslations(QCoreApplication *application, const QString &directory)
+{
+    const char *const prefixes[] = {"veldident_", "zepprepro_"};
+    for (const char *prefix : prefixes) {
+        auto *translator = new QTranslator(application);
+        if (translator->load(QString::fromLatin1(prefix) + QLocale::system().name(), directory))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
 }

@@ -3,7 +3,19 @@
 #include <QString>
 #include <cstdint>
 
+class QCoreApplication;
+
 enum : unsigned { MESSAGE_COUNT = 63, MESSAGE_TOO_MANY_ERRORS = 53, MESSAGE_UNEXPECTED = 62 };
+
+// One message as a run reports it: its place and the text that follows the
+// place on the printed line (translated, arguments substituted).
+struct ReportedMessage {
+    unsigned code;
+    const char *file; // null: no place
+    uint64_t line;    // 0: no line
+    uint64_t column;  // 0: none; the printed line never shows it
+    QString text;
+};
 
 // A message argument made from an 8-bit text: absent (null) for a null text.
 QString messageArgument(const char *text);
@@ -17,6 +29,11 @@ QString substituteArguments(const QString &text, const QString &a1, const QStrin
 void report(unsigned code, const char *file, uint64_t line, const QString &a1 = QString(),
             const QString &a2 = QString(), const QString &a3 = QString(), const QString &a4 = QString(),
             const QString &a5 = QString());
+// report with the column where the message's token begins, for a caller
+// that collects messages (see RunHooks); the printed line is the same.
+void reportAtColumn(unsigned code, const char *file, uint64_t line, uint64_t column, const QString &a1 = QString(),
+                    const QString &a2 = QString(), const QString &a3 = QString(), const QString &a4 = QString(),
+                    const QString &a5 = QString());
 void printMessage(unsigned code, const char *file, uint64_t line, const QString &a1, const QString &a2,
                   const QString &a3, const QString &a4, const QString &a5);
 
@@ -25,3 +42,7 @@ void writeError(const QString &text);
 
 // A phrase inserted into messages, translated in context "ZEP Error Parameter".
 QString phrase(const char *text);
+
+// The message catalogues of the current locale from directory, installed in
+// application.
+void installTranslations(QCoreApplication *application, const QString &directory);

@@ -7,8 +7,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
-#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 
@@ -43,19 +41,6 @@ static bool findLocaleDirectory(QString *directory)
     return true;
 }
 
-// A missing catalogue is no error: its texts stay in English.
-static void installTranslations(QCoreApplication &application, const QString &directory)
-{
-    const char *const prefixes[] = {"veldident_", "zepprepro_"};
-    for (const char *prefix : prefixes) {
-        auto *translator = new QTranslator(&application);
-        if (translator->load(QString::fromLatin1(prefix) + QLocale::system().name(), directory))
-            QCoreApplication::installTranslator(translator);
-        else
-            delete translator;
-    }
-}
-
 static void printBanner()
 {
     QString title = QCoreApplication::translate("VELDIdent", TOOL_TITLE);
@@ -75,7 +60,7 @@ int main(int argc, char **argv)
     QString localeDirectory;
     if (!findLocaleDirectory(&localeDirectory))
         return 1;
-    installTranslations(application, localeDirectory);
+    installTranslations(&application, localeDirectory);
     printBanner();
     return runTranslator(argc, argv);
 }

@@ -96,7 +96,10 @@ static void printSummary(const char *toolTitle)
     writeError(QStringLiteral("----------------------------------\n\n"));
 }
 
-int runTranslator(int argc, char **argv)
+// Sets up a run from nothing left by an earlier one: the run-wide scalars,
+// the pool, the Context with the caller's hooks, the registries and the
+// root. Null after message 45, with whatever was made released.
+static Node *beginRun(const RunHooks *hooks)
 {
     errorCount = 0;
     otdFileCount = 0;
@@ -107,15 +110,46 @@ int runTranslator(int argc, char **argv)
     if (context == nullptr) {
         report(45, nullptr, 0);
         releaseStringPool();
-        return 255;
+        return nullptr;
     }
+    context->hooks = hooks;
     clearRegistries();
     Node *root = createRoot();
     if (root == nullptr) {
         report(45, nullptr, 0);
         releaseRun(nullptr);
-        return 255;
     }
+    return root;
+}
+
+Node *startCheck(const char *path, const RunHooks *hooks, int lastStage)
+{
+    Node *root = beginRun(hooks);
+    if (root == nullptr)
+        return nullptr;
+    parseSourceFile(path, root, 0, nullptr);
+    if (errorCount != 0 || lastStage == CHECK_PARSE)
+        return root;
+    resolve(root);
+    if (errorCount != 0 || lastStage == CHECK_RESOLVE)
+        return root;
+    expand(root);
+    if (errorCount == 0)
+        resolve(root);
+    return root;
+}
+
+void finishCheck(Node *root)
+{
+    if (root != nullptr)
+        releaseRun(root);
+}
+
+int runTranslator(int argc, char **argv)
+{
+    Node *root = beginRun(nullptr);
+    if (root == nullptr)
+        return 255;
     if (parseCommandLine(argc, argv) != 0) {
         printUsage();
         releaseRun(root);

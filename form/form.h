@@ -255,6 +255,19 @@ struct FileEntry {
     FileEntry *nextEntry;
 };
 
+struct ReportedMessage;
+
+// What a run takes from its caller besides the command line: where its
+// messages go and the texts that stand in for files on disk. A run without
+// hooks prints its messages and reads every file from the disk.
+struct RunHooks {
+    void *owner;
+    void (*deliver)(void *owner, const ReportedMessage &message);
+    // The text standing for the file at path (directory and name joined),
+    // or false when the file is read from the disk.
+    bool (*findDocument)(void *owner, const char *path, const char **bytes, size_t *length);
+};
+
 struct Context {
     SourceName *sourceNames;
     FileEntry *fileEntries;
@@ -275,6 +288,9 @@ struct Context {
     const char *benchLogPath;
     FILE *benchLog;
     TextBuffer *captureBuffer;
+    const RunHooks *hooks;
+    // How deep INCLUDE statements nest at this moment.
+    uint64_t includeDepth;
 };
 
 // Run-wide state.

@@ -49,6 +49,9 @@ enum : int { STREAM_NO_MEMORY = -1, STREAM_READ_FAILED = -2 };
 // Reads the whole of file into stream, which then starts at line 1,
 // column 1; nothing is reported.
 int openScanStream(ScanStream *stream, FILE *file, const char *displayPath);
+// The same with a copy of the length bytes at text; STREAM_NO_MEMORY when
+// that copy cannot be made.
+int openScanText(ScanStream *stream, const char *text, size_t length, const char *displayPath);
 void closeScanStream(ScanStream *stream);
 
 inline ScanMark markScan(const ScanStream *stream)

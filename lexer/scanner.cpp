@@ -453,6 +453,16 @@ int openScanStream(ScanStream *stream, FILE *file, const char *displayPath)
     return 0;
 }
 
+int openScanText(ScanStream *stream, const char *text, size_t length, const char *displayPath)
+{
+    *stream = ScanStream{zepCopy(text, length), length, 0, 1, 1, displayPath};
+    if (stream->bytes == nullptr) {
+        stream->length = 0;
+        return STREAM_NO_MEMORY;
+    }
+    return 0;
+}
+
 void closeScanStream(ScanStream *stream)
 {
     zepFree(stream->bytes);

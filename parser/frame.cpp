@@ -54,7 +54,11 @@ int readToken(ParseState *state)
 void reportAt(const ParseState *state, unsigned message, const QString &a1, const QString &a2, const QString &a3,
               const QString &a4, const QString &a5)
 {
-    report(message, state->stream.displayPath, state->stream.line, a1, a2, a3, a4, a5);
+    // The token read last is the one the message names, when it lies on the
+    // line the message is located at.
+    const TokenSpan &span = state->token.span;
+    uint64_t column = span.endLine == state->stream.line ? span.beginColumn : 0;
+    reportAtColumn(message, state->stream.displayPath, state->stream.line, column, a1, a2, a3, a4, a5);
 }
 
 int expectToken(ParseState *state, uint32_t code, unsigned message, const QString &w1, const QString &w2,

@@ -2,15 +2,13 @@
 // file, INCLUDE, and the top level of OTC scripts.
 #include "driver/diagnostics.h"
 #include "driver/files.h"
+#include "form/memory.h"
 #include "parser/parser.h"
 
 #include <cerrno>
 #include <cstring>
 
 namespace {
-
-// How deep INCLUDE statements nest at this moment.
-uint64_t includeDepth;
 
 // A directory followed by a file name, read as one path from its end.
 struct PathText {
@@ -111,13 +109,35 @@ struct OpenSource {
     uint32_t previousFileNo;
 };
 
+// The text that the run's caller holds for the file (an editor's unsaved
+// document), or false when the file is read from the disk.
+bool findDocument(const ParseState *state, const char **bytes, size_t *length)
+{
+    const RunHooks *hooks = context->hooks;
+    if (hooks == nullptr || hooks->findDocument == nullptr)
+        return false;
+    // The path as the disk would be asked for it: directory and name joined.
+    size_t directoryLength = strlen(state->directory);
+    char *path = static_cast<char *>(zepAlloc(directoryLength + strlen(state->fileName) + 1));
+    if (path == nullptr)
+        return false;
+    memcpy(path, state->directory, directoryLength);
+    strcpy(path + directoryLength, state->fileName);
+    bool found = hooks->findDocument(hooks->owner, path, bytes, length);
+    zepFree(path);
+    return found;
+}
+
 // Opens the file, gives it the next file number and its FileEntry, and reads
 // it into the scanner's stream.
 int openSource(ParseState *state, OpenSource *source)
 {
     QString name = messageArgument(state->fileName);
-    source->file = openSourceFile(state->directory, state->fileName);
-    if (source->file == nullptr) {
+    const char *document = nullptr;
+    size_t documentLength = 0;
+    bool inDocument = findDocument(state, &document, &documentLength);
+    source->file = inDocument ? nullptr : openSourceFile(state->directory, state->fileName);
+    if (!inDocument && source->file == nullptr) {
         // The full path is made on the heap before the file is opened.
         report(errno == ENOMEM ? 47 : 42, nullptr, 0, name);
         return -1;
@@ -126,17 +146,19 @@ int openSource(ParseState *state, OpenSource *source)
     currentFileNo = ++context->fileCount;
     // The file is read before its FileEntry is linked, so that a file that
     // cannot be read leaves no entry behind.
-    int read = openScanStream(&state->stream, source->file, state->stream.displayPath);
+    int read = inDocument ? openScanText(&state->stream, document, documentLength, state->stream.displayPath)
+                          : openScanStream(&state->stream, source->file, state->stream.displayPath);
     FileEntry *entries = nullptr;
     if (read == 0) {
         entries = addFileEntry(context->fileEntries, currentFileNo, state->directory, state->fileName,
-                               fileStatus(source->file));
+                               inDocument ? FileStatus{} : fileStatus(source->file));
         if (entries == nullptr)
             closeScanStream(&state->stream);
     }
     if (entries == nullptr) {
         currentFileNo = source->previousFileNo;
-        fclose(source->file);
+        if (source->file != nullptr)
+            fclose(source->file);
         report(read == STREAM_READ_FAILED ? 42 : 47, nullptr, 0, name);
         return -1;
     }
@@ -148,7 +170,7 @@ int closeSource(ParseState *state, OpenSource *source)
 {
     closeScanStream(&state->stream);
     currentFileNo = source->previousFileNo;
-    if (closeFile(source->file) != 0) {
+    if (source->file != nullptr && closeFile(source->file) != 0) {
         report(44, nullptr, 0, messageArgument(state->fileName));
         return -1;
     }
@@ -219,13 +241,13 @@ int parseNamedFile(const char *path, Node *root, int included, const char *baseD
 
 int parseSourceFile(const char *path, Node *root, int included, const char *baseDirectory)
 {
-    if (includeDepth > NESTING_LIMIT) {
+    if (context->includeDepth > NESTING_LIMIT) {
         report(0, nullptr, 0, QStringLiteral("INCLUDE nested more than %1 deep").arg(NESTING_LIMIT));
         return -1;
     }
-    includeDepth += included;
+    context->includeDepth += included;
     int result = parseNamedFile(path, root, included, baseDirectory);
-    includeDepth -= included;
+    context->includeDepth -= included;
     return result;
 }
 

@@ -4,12 +4,13 @@
     seeds.py ROOT DEST
 
 ROOT is the repository, DEST a folder that gets one corpus folder per target
-(scanner, otd, otc, include). The scripts come from the inputs of the case
+(scanner, otd, otc, include, reader). The scripts come from the inputs of the case
 folders (tests/*/cases/*/input), the examples and the script texts that the
 unit tests hand to parseText, translate, write, parse and scan; nothing is
 kept in the repository twice.
 """
 import hashlib
+import json
 import pathlib
 import re
 import sys
@@ -57,10 +58,35 @@ def project_scripts(root):
             yield path.name, path.read_bytes().decode("latin-1")
 
 
+def session(name, text):
+    """A client's bytes for the reader target: open a script, ask about it,
+    change it, shut down. The first byte feeds it whole to a server that
+    waits for initialize."""
+    uri = "file:///fuzz/" + name
+    place = {"textDocument": {"uri": uri}, "position": {"line": 1, "character": 4}}
+    messages = [
+        {"id": 1, "method": "initialize", "params": {"capabilities": {}}},
+        {"method": "textDocument/didOpen", "params": {"textDocument": {"uri": uri, "version": 1, "text": text}}},
+        {"id": 2, "method": "textDocument/documentSymbol", "params": {"textDocument": {"uri": uri}}},
+        {"id": 3, "method": "textDocument/definition", "params": place},
+        {"id": 4, "method": "textDocument/hover", "params": place},
+        {"id": 5, "method": "textDocument/completion", "params": place},
+        {"method": "textDocument/didChange", "params": {"textDocument": {"uri": uri, "version": 2},
+                                                        "contentChanges": [{"text": text[: len(text) // 2]}]}},
+        {"id": 6, "method": "shutdown"},
+        {"method": "exit"},
+    ]
+    framed = b""
+    for message in messages:
+        body = json.dumps(dict(message, jsonrpc="2.0")).encode("utf-8", errors="replace")
+        framed += b"Content-Length: %d\r\n\r\n" % len(body) + body
+    return b"\0" + framed
+
+
 def main():
     root = pathlib.Path(sys.argv[1]).resolve()
     dest = pathlib.Path(sys.argv[2])
-    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include")}
+    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader")}
     for folder in corpora.values():
         folder.mkdir(parents=True, exist_ok=True)
 
@@ -71,6 +97,9 @@ def main():
     otd = []
     for name, text in list(project_scripts(root)) + list(test_scripts(root)):
         keep("scanner", text)
+        if len(text) < 4000:
+            data = session(pathlib.PurePath(name).name, text)
+            (corpora["reader"] / hashlib.sha1(data).hexdigest()).write_bytes(data)
         if pathlib.PurePath(name).suffix.lower() == ".otc":
             keep("otc", text)
         else:

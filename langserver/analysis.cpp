@@ -1,0 +1,51 @@
+// Runs of the front end for the server: the open documents stand in for
+// their files (an included file too), and messages are collected instead
+// of printed.
+#include "driver/diagnostics.h"
+#include "driver/run.h"
+#include "form/form.h"
+#include "langserver/server.h"
+
+#include <QDir>
+
+namespace {
+
+void collectMessage(void *owner, const ReportedMessage &message)
+{
+    auto *server = static_cast<Server *>(owner);
+    if (server->collecting != nullptr)
+        server->collecting->append(message);
+}
+
+bool findOpenDocument(void *owner, const char *path, const char **bytes, size_t *length)
+{
+    auto *server = static_cast<Server *>(owner);
+    auto found = server->documents.constFind(QDir::cleanPath(QString::fromLocal8Bit(path)));
+    if (found == server->documents.constEnd())
+        return false;
+    *bytes = found->text.constData();
+    *length = static_cast<size_t>(found->text.size());
+    return true;
+}
+
+} // namespace
+
+Node *checkDocument(Server *server, const QString &path, int lastStage, QList<ReportedMessage> *messages)
+{
+    RunHooks hooks{server, collectMessage, findOpenDocument};
+    server->collecting = messages;
+    QByteArray name = path.toLocal8Bit();
+    Node *root = startCheck(name.constData(), &hooks, lastStage);
+    server->collecting = nullptr;
+    // The run's Context lives on until the tree is released, but these
+    // hooks end here. Messages point into the run's string pool: their
+    // files are read before the tree is released.
+    if (context != nullptr)
+        context->hooks = nullptr;
+    return root;
+}
+
+void releaseCheck(Node *root)
+{
+    finishCheck(root);
+}

@@ -1,0 +1,106 @@
+// The message reader on whole, split and malformed input, and runs of the
+// front end repeated in one process.
+#include "driver/diagnostics.h"
+#include "form/memory.h"
+#include "langserver/server.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+// What the reader makes of input: each body read, or "!" for one dropped.
+std::vector<std::string> readAll(const std::string &input, size_t piece)
+{
+    MessageReader reader{};
+    std::vector<std::string> got;
+    for (size_t at = 0; at < input.size(); at += piece) {
+        feedReader(&reader, input.data() + at, static_cast<qsizetype>(std::min(piece, input.size() - at)));
+        QByteArray body;
+        QString problem;
+        for (int result; (result = nextMessage(&reader, &body, &problem)) != READ_MORE;)
+            got.push_back(result == READ_MESSAGE ? body.toStdString() : "!");
+    }
+    return got;
+}
+
+TEST(MessageReader, BodiesAndMalformedHeaders)
+{
+    std::string big = "Content-Length: " + std::to_string(BODY_LIMIT + 1) + "\r\n\r\n";
+    struct Case {
+        std::string input;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"Content-Length: 2\r\n\r\n{}Content-Length: 3\r\n\r\n[1]", {"{}", "[1]"}},
+        {"content-length:2\r\nContent-Type: x\r\n\r\n{}", {"{}"}},
+        {"Content-Type: x\r\n\r\nContent-Length: 1\r\n\r\n1", {"!", "1"}},
+        {"Content-Length: -4\r\n\r\nContent-Length: 1\r\n\r\n1", {"!", "1"}},
+        {"Content-Length: 2x\r\n\r\n", {"!"}},
+        {"Content-Length: 99999999999999999999\r\n\r\n", {"!"}},
+        {"Content-Length: 1\r\nContent-Length: 2\r\n\r\n", {"!"}},
+        {"no field\r\n\r\nContent-Length: 1\r\n\r\n1", {"!", "1"}},
+        {"Content-Length: 10\r\n\r\nshort", {}},
+        {std::string(HEADER_LIMIT + 10, 'x') + "\r\n\r\nContent-Length: 1\r\n\r\n1", {"!", "1"}},
+        {big + std::string(10, ' ') + "Content-Length: 1\r\n\r\n1", {"!"}},
+    };
+    for (const Case &c : cases) {
+        for (size_t piece : {c.input.size(), size_t{1}, size_t{7}})
+            EXPECT_EQ(readAll(c.input, piece), c.expected) << c.input.substr(0, 60) << " in pieces of " << piece;
+    }
+}
+
+TEST(MessageReader, ARefusedBodyIsDroppedAsItComes)
+{
+    MessageReader reader{};
+    std::string header = "Content-Length: " + std::to_string(BODY_LIMIT + 5) + "\r\n\r\n";
+    feedReader(&reader, header.data(), static_cast<qsizetype>(header.size()));
+    QByteArray body;
+    QString problem;
+    EXPECT_EQ(nextMessage(&reader, &body, &problem), READ_BAD);
+    std::string chunk(1 << 20, 'z');
+    for (qint64 left = BODY_LIMIT + 5; left > 0; left -= static_cast<qint64>(chunk.size()))
+        feedReader(&reader, chunk.data(), static_cast<qsizetype>(std::min<qint64>(left, chunk.size())));
+    EXPECT_EQ(reader.pending.size(), 0);
+    std::string next = "Content-Length: 1\r\n\r\n7";
+    feedReader(&reader, next.data(), static_cast<qsizetype>(next.size()));
+    EXPECT_EQ(nextMessage(&reader, &body, &problem), READ_MESSAGE);
+    EXPECT_EQ(body, "7");
+}
+
+// Each run starts from nothing that an earlier one left: the same text gives
+// the same messages from the same work.
+TEST(RepeatedRuns, SameMessagesAndNothingKept)
+{
+    int argc = 1;
+    char name[] = "zepls";
+    char *argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    Server server;
+    QString path = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-repeat/a.otd"));
+    server.documents[path] = Document{QString(), "TEST SUITE S {\n  TEST CASE c { CALL nowhere (); }\n}\n"
+                                                 "RUN { S; T; }\n", 1};
+    std::vector<std::string> first;
+    unsigned long firstAllocations = 0;
+    for (int run = 0; run < 50; run++) {
+        QList<ReportedMessage> messages;
+        failAllocation(0);
+        releaseCheck(checkDocument(&server, path, 3, &messages));
+        unsigned long allocations = failAllocation(0);
+        std::vector<std::string> texts;
+        for (const ReportedMessage &message : messages)
+            texts.push_back(std::to_string(message.line) + ": " + message.text.toStdString());
+        if (run == 0) {
+            first = texts;
+            firstAllocations = allocations;
+        }
+        ASSERT_EQ(texts, first) << "run " << run;
+        // A table or pool kept from an earlier run would spare allocations.
+        ASSERT_EQ(allocations, firstAllocations) << "run " << run;
+    }
+    EXPECT_FALSE(first.empty());
+}
+
+} // namespace
