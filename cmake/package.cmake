@@ -46,7 +46,7 @@ configure_file(debian/changelog.in ${debian}/changelog.in @ONLY)
 zep_package_gzip(${debian}/changelog.in changelog)
 add_custom_target(package-files ALL DEPENDS ${ZEP_PACKAGE_GZIPPED})
 
-foreach(ZEP_COMMAND zepprepro zepreport)
+foreach(ZEP_COMMAND zepprepro zepreport zepls)
   configure_file(debian/command.in ${debian}/bin/${ZEP_COMMAND} @ONLY)
   install(PROGRAMS ${debian}/bin/${ZEP_COMMAND} DESTINATION /usr/bin COMPONENT system EXCLUDE_FROM_ALL)
 endforeach()
@@ -70,8 +70,9 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "procedures, checks, stubs, error handling) and OTC contract scripts into"
   "a C++ test harness, an instrumentation file and record files."
   "The package also holds zepreport, which reports on a test run as text,"
-  "JUnit XML or an HTML page, the host target package that harnesses are"
-  "built with, and a CMake package whose zepprepro_add_test() translates,"
+  "JUnit XML or an HTML page, zepls, a language server that shows the"
+  "translator's messages in the editor, the target packages that harnesses"
+  "are built with, and a CMake package whose zepprepro_add_test() translates,"
   "builds and runs a script.")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -7,8 +7,9 @@ set -uo pipefail
 
 build=$(cd "$1" && pwd)
 examples=$(cd "$2" && pwd)
-owned=(/opt/zepprepro /usr/bin/zepprepro /usr/bin/zepreport /usr/lib/cmake/zepprepro /usr/share/doc/zepprepro
-       /usr/share/man/man1/zepprepro.1.gz /usr/share/man/man1/zepreport.1.gz)
+owned=(/opt/zepprepro /usr/bin/zepprepro /usr/bin/zepreport /usr/bin/zepls /usr/lib/cmake/zepprepro
+       /usr/share/doc/zepprepro /usr/share/man/man1/zepprepro.1.gz /usr/share/man/man1/zepreport.1.gz
+       /usr/share/man/man1/zepls.1.gz)
 [ "$(id -u)" -eq 0 ] || { echo "SKIPPED: the test installs the package with dpkg and must run as root"; exit 77; }
 for path in "${owned[@]}"; do
   [ -e "$path" ] && { echo "SKIPPED: $path exists, so zepprepro is installed already and left alone"; exit 77; }
