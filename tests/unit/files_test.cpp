@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <tuple>
 
@@ -191,126 +189,6 @@ TEST_F(InTemporaryDirectory, OutputFilesAreLoggedToTheOpenBenchLog)
 
     closeFile(context->benchLog);
     context->benchLog = nullptr;
-}
-
-TEST_F(InTemporaryDirectory, OutputStreamsOpenTogetherKeepTheirOwnText)
-{
-    // Streams closed in another order than opened, the second a plain one
-    // of the C library (the allocation of its record failed): every file
-    // must hold exactly what went to it.
-    FILE *first = openOutputFile("first.ots", 203);
-    failAllocation(1);
-    FILE *second = openOutputFile("second.tsf", 204);
-    failAllocation(0);
-    FILE *third = openOutputFile("third.ots", 203);
-    ASSERT_TRUE(first != nullptr && second != nullptr && third != nullptr);
-    std::string expected[3];
-    FILE *streams[3] = {first, second, third};
-    for (int line = 0; line < 20000; line++) {
-        for (int which = 0; which < 3; which++) {
-            std::string text = std::to_string(which) + ":" + std::to_string(line) + "\n";
-            fputs(text.c_str(), streams[which]);
-            expected[which] += text;
-        }
-    }
-    EXPECT_EQ(closeFile(second), 0);
-    EXPECT_EQ(closeFile(first), 0);
-    // A stream opened now may take the place of one closed.
-    FILE *fourth = openOutputFile("fourth.tsf", 204);
-    ASSERT_NE(fourth, nullptr);
-    fputs("four\n", fourth);
-    EXPECT_EQ(closeFile(third), 0);
-    EXPECT_EQ(closeFile(fourth), 0);
-    EXPECT_EQ(readAll("first.ots"), expected[0]);
-    EXPECT_EQ(readAll("second.tsf"), expected[1]);
-    EXPECT_EQ(readAll("third.ots"), expected[2]);
-    EXPECT_EQ(readAll("fourth.tsf"), "four\n");
-}
-
-// Bytes that tell the stream and the piece they were written as.
-std::string piece(size_t stream, size_t number, size_t length)
-{
-    std::string text(length, static_cast<char>('a' + stream));
-    for (size_t at = 0; at < length; at += 4096)
-        text[at] = static_cast<char>('0' + number % 10);
-    return text;
-}
-
-TEST_F(InTemporaryDirectory, ManyLargeStreamsKeepTheirBytesInOrder)
-{
-    // More streams at once than the writer has blocks, so that some write
-    // for themselves while blocks of theirs may still be queued; pieces
-    // from a few bytes to more than a block, to buffered streams and to
-    // the unbuffered code stream.
-    constexpr size_t STREAMS = 12;
-    FILE *streams[STREAMS];
-    std::string expected[STREAMS];
-    for (size_t which = 0; which < STREAMS; which++) {
-        streams[which] = openOutputFile(("out" + std::to_string(which)).c_str(), which == 0 ? 200 : 204);
-        ASSERT_NE(streams[which], nullptr);
-    }
-    const size_t lengths[] = {7, 70000, 1, 700000, 4096, 1300000, 333};
-    for (size_t number = 0; number < 14; number++) {
-        for (size_t which = 0; which < STREAMS; which++) {
-            std::string text = piece(which, number, lengths[(number + which) % 7]);
-            ASSERT_EQ(fwrite(text.data(), 1, text.size(), streams[which]), text.size());
-            expected[which] += text;
-        }
-    }
-    for (size_t which = STREAMS; which-- > 0;)
-        EXPECT_EQ(closeFile(streams[which]), 0);
-    for (size_t which = 0; which < STREAMS; which++)
-        EXPECT_TRUE(readAll("out" + std::to_string(which)) == expected[which]) << "stream " << which;
-}
-
-TEST_F(InTemporaryDirectory, AStreamWithoutABlockWritesForItselfAfterItsQueuedOnes)
-{
-    // The open makes the stream's record (allocation 1), its bytes then
-    // take blocks one by one: the first block, the third, or the last of
-    // the eight cannot be had, and the bytes go on directly, after those
-    // already queued.
-    for (unsigned long failing : {2ul, 4ul, 9ul}) {
-        failAllocation(failing);
-        FILE *stream = openOutputFile("alone.tsf", 204);
-        ASSERT_NE(stream, nullptr);
-        std::string text;
-        for (size_t number = 0; number < 12; number++)
-            text += piece(0, number, 500000);
-        fwrite(text.data(), 1, text.size(), stream);
-        EXPECT_EQ(failAllocation(0), failing) << "failing " << failing;
-        EXPECT_EQ(closeFile(stream), 0);
-        EXPECT_TRUE(readAll("alone.tsf") == text) << "failing " << failing;
-    }
-}
-
-// What closing a stream of the given open code says after length bytes.
-int closeAfterWriting(const char *path, int code, size_t length)
-{
-    FILE *stream = openOutputFile(path, code);
-    if (stream == nullptr)
-        return -2;
-    std::string text = piece(1, 2, length);
-    fwrite(text.data(), 1, text.size(), stream);
-    return closeFile(stream);
-}
-
-TEST_F(InTemporaryDirectory, AFailedWriteIsToldAtTheClose)
-{
-    // A device is written directly, whatever the amount.
-    EXPECT_EQ(closeAfterWriting("/dev/full", 204, 100), -1);
-    EXPECT_EQ(closeAfterWriting("/dev/full", 204, 2000000), -1);
-    // A regular file that may not grow past 100 KB: a part of a block is
-    // written at the close by the stream itself, full blocks by the writer.
-    struct rlimit kept;
-    getrlimit(RLIMIT_FSIZE, &kept);
-    struct rlimit small = kept;
-    small.rlim_cur = 100000;
-    void (*action)(int) = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    EXPECT_EQ(closeAfterWriting("limited.cc", 200, 200000), -1);
-    EXPECT_EQ(closeAfterWriting("limited.cc", 200, 5000000), -1);
-    setrlimit(RLIMIT_FSIZE, &kept);
-    signal(SIGXFSZ, action);
 }
 
 } // namespace
