@@ -92,7 +92,7 @@ path, line = sys.argv[1], sys.argv[2]
 fields = line.rstrip().split(" | ", 3)
 if len(fields) == 3 and fields[2].endswith(" |"):
     fields = [fields[0], fields[1], fields[2][:-2], ""]
-text, replacement = fields[2].strip(), fields[3].strip()
+text, replacement = (field.strip().replace("{NL}", "\n") for field in fields[2:])
 source = open(path, encoding="utf-8").read()
 if source.count(text) != 1:
     sys.exit(1)
