@@ -2,7 +2,7 @@
 # Plants one fault at a time in the code, from the list in
 # tests/mutants.txt, and tells which ones the suite catches.
 #
-#   scripts/mutants.sh [--build DIR] [--list FILE] [ID ...]
+#   scripts/mutants.sh [--build DIR] [--list FILE] [--again OUT] [ID ...]
 #
 # Each mutant is built incrementally in its own build (default build-mut/),
 # installed for the end-to-end cases and tried on the suite, the tests
@@ -10,7 +10,10 @@
 # (killed). A mutant that does not build is counted apart. The source is
 # restored byte for byte after each mutant, on interrupt too. Results go to
 # standard output and DIR/mutants.out; the exit status is 0 when every
-# mutant tried was killed.
+# mutant tried was killed. --again takes the results of an earlier run
+# (its mutants.out): only the mutants it tells killed are tried, each first
+# on the test that killed it then, which makes a check after a change of
+# the tests cheap.
 #
 # A line of the list: ID | path | text | replacement. The text must stand
 # exactly once in the file; an empty replacement drops it. "#" begins a
@@ -20,12 +23,14 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 build=$zep_root/build-mut
 list=$zep_root/tests/mutants.txt
+again=
 wanted=()
 while [ $# -gt 0 ]; do
   case $1 in
     --build) build=$(realpath -m "$2"); shift 2 ;;
     --list) list=$(realpath "$2"); shift 2 ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --again) again=$(realpath "$2"); shift 2 ;;
+    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "mutants.sh: unknown option $1" >&2; exit 2 ;;
     *) wanted+=("$1"); shift ;;
   esac
@@ -52,14 +57,15 @@ build_and_install() {
 # changed folder's own program first, then the end-to-end cases, then the
 # rest. Prints the first failing test, or nothing.
 first_failure() {
-  local folder=$1 first
+  local folder=$1 killer=$2 first
   case $folder in
     report) first='^report\.' ;;
     target) first='^(target|statechart)\.' ;;
     *) first='^e2e\.' ;;
   esac
-  local log=$build/ctest.log
-  for stage in "-R $first" "-E $first"; do
+  local log=$build/ctest.log stages=("-R $first" "-E $first")
+  [ -n "$killer" ] && stages=("-R ^${killer//./\\.}\$" "${stages[@]}")
+  for stage in "${stages[@]}"; do
     # shellcheck disable=SC2086
     if ! (cd "$build" && ctest -j2 --timeout 120 --stop-on-failure $stage >"$log" 2>&1); then
       sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (.*)$/\1/p' "$log" | head -n 1
@@ -82,6 +88,11 @@ while IFS= read -r line; do
   id=$(sed 's/ *|.*//' <<<"$line")
   if [ ${#wanted[@]} -gt 0 ] && [[ " ${wanted[*]} " != *" $id "* ]]; then
     continue
+  fi
+  killer=
+  if [ -n "$again" ]; then
+    killer=$(awk -v id="$id" '$1 == id && $3 == "killed" { print $5 }' "$again")
+    [ -n "$killer" ] || continue
   fi
   path=$(cut -d'|' -f2 <<<"$line" | sed 's/^ *//;s/ *$//')
   cp "$zep_root/$path" "$saved"
@@ -106,7 +117,7 @@ EOF
     result="did not build"
     unbuilt=$((unbuilt + 1))
   else
-    failing=$(first_failure "${path%%/*}")
+    failing=$(first_failure "${path%%/*}" "$killer")
     restore
     if [ -n "$failing" ]; then
       result="killed by $failing"
