@@ -158,6 +158,20 @@ TEST_F(Scanner, UnterminatedStringsContinueAtTheLineEnd)
                           "2: `\"' expected instead of `EOF'.\n");
 }
 
+TEST_F(Scanner, CommentStatementTexts)
+{
+    EXPECT_EQ(scan("COMMENT\nx"), (std::vector<Outcome>{"8002 [] 1,1-1,7", "9500 [x] 2,1-2,1"}));
+    EXPECT_EQ(scan("comment \t hello { world \r\nnext"),
+              (std::vector<Outcome>{"8002 [hello { world ] 1,1-1,25", "9500 [next] 2,1-2,4"}));
+    EXPECT_EQ(scan("COMMENT { a \n b }x"), (std::vector<Outcome>{"8003 [ a \\n b ] 1,1-2,4", "9500 [x] 2,5-2,5"}));
+    EXPECT_EQ(scan("Comment {\r\n}"), (std::vector<Outcome>{"8003 [\\n] 1,1-2,1"}));
+    EXPECT_EQ(scan("comment last"), (std::vector<Outcome>{"8002 [last] 1,1-1,12"}));
+    EXPECT_EQ(scan("comment"), (std::vector<Outcome>{"8002 [] 1,1-1,7"}));
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(scan("comment { open\n"), (std::vector<Outcome>{"failed"}));
+    EXPECT_EQ(errors, LEXICAL + "2: `}' expected instead of `EOF'.\n");
+}
+
 TEST_F(Scanner, NativeLinesAndBlocks)
 {
     EXPECT_EQ(scan("#x = 1;\ny"), (std::vector<Outcome>{"8006 [x = 1;] 1,1-1,7", "9500 [y] 2,1-2,1"}));
@@ -238,29 +252,6 @@ TEST_F(Scanner, Signatures)
     errors = captureStderr(
         [&] { EXPECT_EQ(captureSignature(&stream, &token, ScanMark{source.size() + 1, 1, 1}, 0), SCAN_FAILED); });
     EXPECT_EQ(errors, LEXICAL + "1: Error while seeking in the file before `Signature'.\n");
-}
-
-TEST_F(Scanner, FilesAreReadWhole)
-{
-    std::string source(100000, 'x');
-    source += "\n\"\xe9\xc3\xa9\"";
-    FILE *file = tmpfile();
-    fwrite(source.data(), 1, source.size(), file);
-    rewind(file);
-    ScanStream read{};
-    ASSERT_EQ(openScanStream(&read, file, "t.otd"), 0);
-    fclose(file);
-    EXPECT_EQ(read.length, source.size());
-    EXPECT_EQ(read.line, 1u);
-    EXPECT_EQ(read.column, 1u);
-    Token token{};
-    ASSERT_EQ(nextToken(&read, &token), SCAN_TOKEN);
-    EXPECT_EQ(strlen(token.text), 100000u);
-    // Bytes of 0x80 and above pass through texts unchanged.
-    ASSERT_EQ(nextToken(&read, &token), SCAN_TOKEN);
-    EXPECT_STREQ(token.text, "\xe9\xc3\xa9");
-    EXPECT_EQ(nextToken(&read, &token), SCAN_END);
-    closeScanStream(&read);
 }
 
 TEST_F(Scanner, MemoryFailuresAreReportedOnce)
