@@ -63,7 +63,9 @@ first_failure() {
     target) first='^(target|statechart)\.' ;;
     *) first='^e2e\.' ;;
   esac
-  local log=$build/ctest.log stages=("-R $first" "-E $first")
+  # ctest starts the longest tests first: the slow suites go last, apart.
+  local slow='^(package|bench|reliability|statechart|target)\.|^AllocationSweep\.'
+  local log=$build/ctest.log stages=("-R $first" "-E $first|$slow" "-R $slow")
   [ -n "$killer" ] && stages=("-R ^${killer//./\\.}\$" "${stages[@]}")
   for stage in "${stages[@]}"; do
     # shellcheck disable=SC2086
