@@ -1,7 +1,6 @@
 // Source classes, paths, display paths, file entries and output files.
 #include "driver/files.h"
 #include "driver/diagnostics.h"
-#include "driver/outputs.h"
 #include "form/memory.h"
 
 #include <QDir>
@@ -207,14 +206,54 @@ static const char *logTag(int code)
     return nullptr;
 }
 
+// Output files go out in writes of 64 KB instead of the C library's 4 KB: a
+// large script makes a hundred megabytes of them, and each system call
+// costs. Each buffer has a header that links it to its stream until the
+// stream is closed; a stream whose buffer cannot be had keeps the library's.
+// The generated code comes in pieces of 64 KB and more already, and needs
+// no buffer of the stream's.
+struct OutputBuffer {
+    FILE *stream;
+    OutputBuffer *next;
+};
+enum : size_t { OUTPUT_BUFFER_SIZE = 1 << 16 };
+static OutputBuffer *outputBuffers;
+
+static void bufferOutput(FILE *stream)
+{
+    auto *buffer = static_cast<OutputBuffer *>(zepAlloc(sizeof(OutputBuffer) + OUTPUT_BUFFER_SIZE));
+    if (buffer == nullptr)
+        return;
+    if (setvbuf(stream, reinterpret_cast<char *>(buffer + 1), _IOFBF, OUTPUT_BUFFER_SIZE) != 0) {
+        zepFree(buffer);
+        return;
+    }
+    *buffer = {stream, outputBuffers};
+    outputBuffers = buffer;
+}
+
+// Frees the buffer of a stream just closed.
+static void releaseOutputBuffer(FILE *stream)
+{
+    for (OutputBuffer **link = &outputBuffers; *link != nullptr; link = &(*link)->next) {
+        OutputBuffer *buffer = *link;
+        if (buffer->stream == stream) {
+            *link = buffer->next;
+            zepFree(buffer);
+            return;
+        }
+    }
+}
+
 FILE *openOutputFile(const char *path, int code)
 {
     if (code == OPEN_BENCH_LOG)
         return fopen(path, "a");
-    FILE *stream = openQueuedOutput(path);
-    // The generated code comes in pieces of 64 KB and more already.
+    FILE *stream = fopen(path, "w");
     if (stream != nullptr && code == OPEN_CODE)
         setvbuf(stream, nullptr, _IONBF, 0);
+    else if (stream != nullptr)
+        bufferOutput(stream);
     const char *tag = logTag(code);
     if (stream != nullptr && tag != nullptr && context != nullptr && context->benchLog != nullptr) {
         fprintf(context->benchLog, "%s %s\n", tag, path);
@@ -225,7 +264,9 @@ FILE *openOutputFile(const char *path, int code)
 
 int closeFile(FILE *stream)
 {
-    return fclose(stream) == 0 ? 0 : -1;
+    int result = fclose(stream) == 0 ? 0 : -1;
+    releaseOutputBuffer(stream);
+    return result;
 }
 
 // A copy of text with extra room for every byte doubled, for the

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <malloc.h>
-#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -59,109 +58,6 @@ static char *roundUp(const void *address, size_t unit)
     return roundDown(static_cast<const char *>(address) + unit - 1, unit);
 }
 
-// The kernel zeroes each fresh page at its first touch, and on a large
-// script that zeroing is a good part of the whole run (more so where a
-// virtual machine gives freed memory back to its host, which must then find
-// it again). Once a run has filled its first record block, a helper thread
-// makes the pages present just ahead of their use: the next record block,
-// and the heap a few huge pages beyond its highest block; the zeroing then
-// takes the time of another processor. The helper only asks the kernel for
-// pages and never reads or writes them, and a request it cannot take is
-// dropped: a page not made ahead is made at its first touch, as without it.
-namespace {
-
-struct PageRange {
-    char *start;
-    size_t length;
-};
-
-enum : size_t { PENDING_LIMIT = 4, HEAP_AHEAD = 2 * HUGE_PAGE };
-
-struct Preparer {
-    pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
-    pthread_cond_t changed = PTHREAD_COND_INITIALIZER;
-    pthread_t thread{};
-    bool running = false;
-    bool stopping = false;
-    PageRange pending[PENDING_LIMIT]{};
-    size_t pendingCount = 0;
-};
-Preparer preparer;
-// The end of the heap's part asked to be made present.
-char *heapPrepared;
-
-void *makePresent(void *)
-{
-    pthread_mutex_lock(&preparer.lock);
-    while (!preparer.stopping) {
-        if (preparer.pendingCount == 0) {
-            pthread_cond_wait(&preparer.changed, &preparer.lock);
-            continue;
-        }
-        PageRange range = preparer.pending[--preparer.pendingCount];
-        pthread_mutex_unlock(&preparer.lock);
-        madvise(range.start, range.length, MADV_POPULATE_WRITE);
-        pthread_mutex_lock(&preparer.lock);
-    }
-    pthread_mutex_unlock(&preparer.lock);
-    return nullptr;
-}
-
-bool startPreparing()
-{
-    if (!preparer.running)
-        preparer.running = pthread_create(&preparer.thread, nullptr, makePresent, nullptr) == 0;
-    return preparer.running;
-}
-
-void prepareRange(char *start, size_t length)
-{
-    if (!preparer.running)
-        return;
-    pthread_mutex_lock(&preparer.lock);
-    if (preparer.pendingCount < PENDING_LIMIT) {
-        preparer.pending[preparer.pendingCount++] = {start, length};
-        pthread_cond_signal(&preparer.changed);
-    }
-    pthread_mutex_unlock(&preparer.lock);
-}
-
-// The helper is gone before anything it may still be preparing is freed.
-void stopPreparing()
-{
-    if (!preparer.running)
-        return;
-    pthread_mutex_lock(&preparer.lock);
-    preparer.stopping = true;
-    pthread_cond_signal(&preparer.changed);
-    pthread_mutex_unlock(&preparer.lock);
-    pthread_join(preparer.thread, nullptr);
-    preparer.running = false;
-    preparer.stopping = false;
-    preparer.pendingCount = 0;
-}
-
-// Blocks are cut from the heap's top upwards, so the end of the latest one
-// is near the end of the heap's part in use.
-void prepareHeap(const char *block, size_t size)
-{
-    const char *used = block + size;
-    if (!preparer.running || used >= heapAdvised || used + HEAP_AHEAD / 2 <= heapPrepared)
-        return;
-    // The huge page of the latest block may be touched already, which makes
-    // asking for it a step of no cost.
-    char *from = roundDown(used, HUGE_PAGE);
-    if (from < heapPrepared)
-        from = heapPrepared;
-    char *to = from + HEAP_AHEAD < heapAdvised ? from + HEAP_AHEAD : heapAdvised;
-    if (to <= from)
-        return;
-    prepareRange(from, static_cast<size_t>(to - from));
-    heapPrepared = to;
-}
-
-} // namespace
-
 static void adviseHeap()
 {
     char *end = static_cast<char *>(sbrk(0));
@@ -191,7 +87,6 @@ static void *heapBlock(void *block, size_t size)
             madvise(start, static_cast<size_t>(end - start), MADV_HUGEPAGE);
     }
     adviseHeap();
-    prepareHeap(static_cast<const char *>(block), size);
     return block;
 }
 #endif
@@ -278,31 +173,6 @@ RecordBlock *recordBlocks;
 char *recordNext;
 size_t recordRoom;
 size_t liveRecords;
-// The block of the usual size made ahead of need, and the number made.
-void *nextBlock;
-unsigned long blocksMade;
-
-void *newRecordBlock(size_t size)
-{
-    void *block = aligned_alloc(RECORD_BLOCK_SIZE, size);
-    if (block != nullptr)
-        madvise(block, size, MADV_HUGEPAGE);
-    return block;
-}
-
-// A block of the usual size; from the second one on, the next one is made
-// and handed to the helper thread to be made present.
-void *takeRecordBlock()
-{
-    void *block = nextBlock != nullptr ? nextBlock : newRecordBlock(RECORD_BLOCK_SIZE);
-    nextBlock = nullptr;
-    if (block == nullptr || ++blocksMade < 2 || !startPreparing())
-        return block;
-    nextBlock = newRecordBlock(RECORD_BLOCK_SIZE);
-    if (nextBlock != nullptr)
-        prepareRange(static_cast<char *>(nextBlock), RECORD_BLOCK_SIZE);
-    return block;
-}
 
 } // namespace
 
@@ -315,10 +185,10 @@ void *zepAllocRecord(size_t size)
         size = RECORD_ALIGNMENT;
     if (size > recordRoom) {
         size_t blockSize = (RECORD_HEADER + size + RECORD_BLOCK_SIZE - 1) & ~(RECORD_BLOCK_SIZE - 1);
-        auto *block = static_cast<RecordBlock *>(blockSize == RECORD_BLOCK_SIZE ? takeRecordBlock()
-                                                                                : newRecordBlock(blockSize));
+        auto *block = static_cast<RecordBlock *>(aligned_alloc(RECORD_BLOCK_SIZE, blockSize));
         if (block == nullptr)
             return nullptr;
+        madvise(block, blockSize, MADV_HUGEPAGE);
         size_t room = blockSize - RECORD_HEADER;
         block->next = recordBlocks;
         recordBlocks = block;
@@ -344,10 +214,6 @@ bool zepFreeRecords(size_t count)
     }
     recordNext = nullptr;
     recordRoom = 0;
-    stopPreparing();
-    free(nextBlock);
-    nextBlock = nullptr;
-    blocksMade = 0;
     return true;
 }
 

@@ -21,8 +21,7 @@ const char *const TSF_FIXED_LINES[] = {
     "TX fffffffbh \"MULTIPLE TRANSITION\"\n",
 };
 
-// Only the run's thread uses a stream (the writer thread takes full blocks,
-// never a stream): it needs no lock per record.
+// The run has one thread: a stream needs no lock per record.
 int writeText(FILE *stream, const char *text, size_t length)
 {
     return fwrite_unlocked(text, 1, length, stream) == length ? 0 : -1;

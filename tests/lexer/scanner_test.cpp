@@ -112,42 +112,6 @@ TEST_F(Scanner, WordsHaveNoNumbersAndPlusIsAWordCharacter)
     EXPECT_EQ(scan("x\nproc"), (std::vector<Outcome>{"9500 [x] 1,1-1,1", "1411 [proc] 2,1-2,4"}));
 }
 
-TEST_F(Scanner, ColonsAndDots)
-{
-    EXPECT_EQ(scan("::"), (std::vector<Outcome>{"5103 [::] 1,1-1,2"}));
-    EXPECT_EQ(scan(": :"), (std::vector<Outcome>{"5004 [:] 1,1-1,1", "5004 [:] 1,3-1,3"}));
-    EXPECT_EQ(scan(":::"), (std::vector<Outcome>{"5103 [::] 1,1-1,2", "5004 [:] 1,3-1,3"}));
-    EXPECT_EQ(scan("..."), (std::vector<Outcome>{"5200 [...] 1,1-1,3"}));
-    EXPECT_EQ(scan(".."), (std::vector<Outcome>{"5010 [.] 1,1-1,1", "5010 [.] 1,2-1,2"}));
-    EXPECT_EQ(scan("...."), (std::vector<Outcome>{"5200 [...] 1,1-1,3", "5010 [.] 1,4-1,4"}));
-    EXPECT_EQ(scan(".x"), (std::vector<Outcome>{"5010 [.] 1,1-1,1", "9500 [x] 1,2-1,2"}));
-}
-
-TEST_F(Scanner, EveryPunctuationCharacter)
-{
-    std::vector<Outcome> outcomes = scan("{})}:,*;[]<>%?-^&|~!=\\`'");
-    std::vector<uint32_t> codes;
-    for (const Outcome &outcome : outcomes)
-        codes.push_back(static_cast<uint32_t>(std::stoul(outcome)));
-    EXPECT_EQ(codes, (std::vector<uint32_t>{5000, 5001, 5003, 5001, 5004, 5005, 5007, 5008, 5012, 5013, 5014, 5015,
-                                            5016, 5017, 5019, 5020, 5021, 5022, 5023, 5024, 5025, 5026, 5027,
-                                            5028}));
-    EXPECT_EQ(outcomes[0], "5000 [{] 1,1-1,1");
-    EXPECT_EQ(outcomes.back(), "5028 ['] 1,24-1,24");
-}
-
-TEST_F(Scanner, CharactersOutsideEveryClass)
-{
-    EXPECT_EQ(scan("$x"), (std::vector<Outcome>{"failed", "9500 [x] 1,2-1,2"}));
-    EXPECT_EQ(errors, LEXICAL + "1: The use of `$' is not allowed here.\n");
-    // A NUL byte shows as nothing; a file may hold one anywhere.
-    EXPECT_EQ(scan(std::string("a\0b", 3)), (std::vector<Outcome>{"9500 [a] 1,1-1,1", "failed", "9500 [b] 1,3-1,3"}));
-    EXPECT_EQ(errors, LEXICAL + "1: The use of `' is not allowed here.\n");
-    EXPECT_EQ(scan("\x01\n@"), (std::vector<Outcome>{"failed", "failed"}));
-    EXPECT_EQ(errors, LEXICAL + "1: The use of `\x01' is not allowed here.\n" + LEXICAL +
-                          "2: The use of `@' is not allowed here.\n");
-}
-
 TEST_F(Scanner, SlashComments)
 {
     EXPECT_EQ(scan("// x { \"\ny"), (std::vector<Outcome>{"9500 [y] 2,1-2,1"}));
@@ -290,43 +254,6 @@ TEST_F(Scanner, Signatures)
     EXPECT_EQ(errors, LEXICAL + "1: Error while seeking in the file before `Signature'.\n");
 }
 
-TEST_F(Scanner, BlankTexts)
-{
-    EXPECT_TRUE(isBlankText(""));
-    EXPECT_TRUE(isBlankText(" \t\r\n"));
-    EXPECT_FALSE(isBlankText(" x "));
-}
-
-TEST_F(Scanner, FilesAreReadWhole)
-{
-    std::string source(100000, 'x');
-    source += "\n\"\xe9\xc3\xa9\"";
-    FILE *file = tmpfile();
-    fwrite(source.data(), 1, source.size(), file);
-    rewind(file);
-    ScanStream read{};
-    ASSERT_EQ(openScanStream(&read, file, "t.otd"), 0);
-    fclose(file);
-    EXPECT_EQ(read.length, source.size());
-    EXPECT_EQ(read.line, 1u);
-    EXPECT_EQ(read.column, 1u);
-    Token token{};
-    ASSERT_EQ(nextToken(&read, &token), SCAN_TOKEN);
-    EXPECT_EQ(strlen(token.text), 100000u);
-    // Bytes of 0x80 and above pass through texts unchanged.
-    ASSERT_EQ(nextToken(&read, &token), SCAN_TOKEN);
-    EXPECT_STREQ(token.text, "\xe9\xc3\xa9");
-    EXPECT_EQ(nextToken(&read, &token), SCAN_END);
-    closeScanStream(&read);
-}
-
-TEST_F(Scanner, LongCapturesGrowTheirBuffers)
-{
-    std::string body(50000, 'a');
-    EXPECT_EQ(scan("\"" + body + "\" #{" + body + "}# (" + body + ")").size(), 3u);
-    EXPECT_EQ(errors, "");
-}
-
 TEST_F(Scanner, MemoryFailuresAreReportedOnce)
 {
     // The scratch buffer of a capture (the quote itself is pooled first).
@@ -347,26 +274,6 @@ TEST_F(Scanner, MemoryFailuresAreReportedOnce)
     failAllocation(1);
     EXPECT_EQ(scan("word"), (std::vector<Outcome>{"failed"}));
     EXPECT_EQ(errors, LEXICAL + "1: Not enough memory to create the token `word'.\n");
-}
-
-TEST_F(Scanner, EveryFailingAllocationLeavesTheScannerSound)
-{
-    const std::string source = "TEST CLASS T { test case c { CHECK (a == \"x\") ; } }\n"
-                               "COMMENT { z }\n#{ n }#\nc++# k\n/** d */ ... ::";
-    failAllocation(0);
-    std::vector<Outcome> clean = scan(source);
-    unsigned long needed = failAllocation(0);
-    for (unsigned long n = 1; n <= needed; n++) {
-        releaseStringPool();
-        clearStringPool();
-        failAllocation(n);
-        std::vector<Outcome> outcomes = scan(source);
-        failAllocation(0);
-        // A pool that cannot grow its table just chains longer, silently.
-        if (errors.empty()) {
-            EXPECT_EQ(outcomes, clean) << "allocation " << n;
-        }
-    }
 }
 
 } // namespace

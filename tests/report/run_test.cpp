@@ -41,61 +41,6 @@ const std::string fullRun = "ENTER CLASS 2 0 2 0\n"
                             "LEAVE CLASS\n"
                             "END 2 1 5 2\n";
 
-TEST(TextReport, ShowsTheTreeWithVerdictsFailuresPrintsAndErrorHandling)
-{
-    auto built = build(fullRun);
-    ASSERT_TRUE(built->ok) << built->error;
-    EXPECT_FALSE(built->run.passed());
-    EXPECT_FALSE(built->run.countsDiffer());
-    EXPECT_EQ(formatTextReport(built->run), "Test run run.trace\n"
-                                            "Source file 0: /src/lift.otd (lift.otd01.ots, lift.otd01.tsf)\n"
-                                            "\n"
-                                            "TEST CLASS Lift (lift.otd:1): FAILED\n"
-                                            "  TEST CASE Up (lift.otd:2): FAILED\n"
-                                            "    PROC move (lift.otd:8): PASSED\n"
-                                            "    lift.otd:3: CHECK failed: (level() == 2)\n"
-                                            "    error handling: ON ERROR (lift.otd:10)\n"
-                                            "      lift.otd:11: PRINT (\"failed\")\n"
-                                            "        \"failed\" = failed\n"
-                                            "    error handling ended: TEST CASE Up (lift.otd:2)\n"
-                                            "    lift.otd:4: PRINT (\"x\", x)\n"
-                                            "      \"x\" = x\n"
-                                            "      x = line1\\nline2\n"
-                                            "    lift.otd:12: STUB open called\n"
-                                            "    lift.otd:7: COMMENT note\n"
-                                            "    lift.otd:6: CHECK STUB passed: open (called)\n"
-                                            "    lift.otd:5: CHECK EXCEPTION failed: std::exception &e (not thrown)\n"
-                                            "    error handling: ON ERROR (DEFAULT)\n"
-                                            "    error handling ended: TEST CASE Up (lift.otd:2)\n"
-                                            "  TEST SUITE Basic (lift.otd:14): PASSED\n"
-                                            "    TEST CASE Down (lift.otd:15): PASSED\n"
-                                            "\n"
-                                            "FAILED: 2 test cases (1 passed, 1 failed), 5 checks (3 passed, 2 failed)\n");
-}
-
-TEST(TextReport, ShowsWhatARunThatDidNotFinishLeftOpen)
-{
-    auto built = build("ENTER CLASS 2 0 2 0\n"
-                       "ENTER CASE 3 0 3 0\n"
-                       "STUB b 0\n"
-                       "PRINT 5 0\n"
-                       "VALUE \"x\" \"1\"\n");
-    ASSERT_TRUE(built->ok) << built->error;
-    EXPECT_FALSE(built->run.passed());
-    EXPECT_EQ(formatTextReport(built->run),
-              "Test run run.trace\n"
-              "Source file 0: /src/lift.otd (lift.otd01.ots, lift.otd01.tsf)\n"
-              "\n"
-              "TEST CLASS Lift (lift.otd:1): NOT FINISHED\n"
-              "  TEST CASE Up (lift.otd:2): NOT FINISHED\n"
-              "    lift.otd:12: STUB open called (did not return)\n"
-              "      lift.otd:4: PRINT (\"x\", x) (did not end)\n"
-              "        x = 1\n"
-              "\n"
-              "The run did not finish: the trace ends after line 8 without END.\n"
-              "FAILED: 1 test case (0 passed, 0 failed, 1 not finished), 0 checks (0 passed, 0 failed)\n");
-}
-
 TEST(TextReport, SaysWhenNothingRanAndWhenTheEndLineCountsOtherwise)
 {
     auto built = build("END 1 0 0 0\n");
@@ -197,42 +142,6 @@ TEST(Run, RefusesEventsThatDoNotNest)
     EXPECT_EQ(refusal("VALUE \"x\" \"1\"\n"), "run.trace:4: VALUE outside a PRINT");
     EXPECT_EQ(refusal("PRINTED\n"), "run.trace:4: PRINTED without a PRINT");
     EXPECT_EQ(refusal("ENTER CASE 3 0 3 0\nRETURN 0\n"), "run.trace:5: RETURN without a STUB call");
-}
-
-TEST(JUnit, WritesOneTestcasePerTestCaseWithItsFailures)
-{
-    auto built = build(fullRun);
-    ASSERT_TRUE(built->ok) << built->error;
-    EXPECT_EQ(formatJUnit(built->run),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-              "<testsuites name=\"run.trace\" tests=\"2\" failures=\"1\" errors=\"0\">\n"
-              "  <testsuite name=\"Lift\" tests=\"2\" failures=\"1\" errors=\"0\">\n"
-              "    <testcase name=\"Lift.Up\" classname=\"Lift\">\n"
-              "      <failure message=\"lift.otd:3: (level() == 2)\" type=\"CHECK\"/>\n"
-              "      <failure message=\"lift.otd:5: std::exception &amp;e\" type=\"CHECK EXCEPTION\"/>\n"
-              "      <system-out>lift.otd:11: &quot;failed&quot; = failed\n"
-              "lift.otd:4: &quot;x&quot; = x\n"
-              "lift.otd:4: x = line1\\nline2\n"
-              "</system-out>\n"
-              "    </testcase>\n"
-              "    <testcase name=\"Lift.Basic.Down\" classname=\"Lift.Basic\"/>\n"
-              "  </testsuite>\n"
-              "</testsuites>\n");
-}
-
-TEST(JUnit, MarksATestCaseThatDidNotFinishAsAnError)
-{
-    auto built = build("ENTER CASE 3 0 3 0\n");
-    ASSERT_TRUE(built->ok) << built->error;
-    EXPECT_EQ(formatJUnit(built->run),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-              "<testsuites name=\"run.trace\" tests=\"1\" failures=\"0\" errors=\"1\">\n"
-              "  <testsuite name=\"Up\" tests=\"1\" failures=\"0\" errors=\"1\">\n"
-              "    <testcase name=\"Up\" classname=\"Up\">\n"
-              "      <error message=\"the run ended before the test case finished\" type=\"NOT FINISHED\"/>\n"
-              "    </testcase>\n"
-              "  </testsuite>\n"
-              "</testsuites>\n");
 }
 
 TEST(JUnit, EscapesNamesAndReplacesBytesThatAreNoUtf8)

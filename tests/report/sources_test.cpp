@@ -80,14 +80,6 @@ TEST_F(RecordSearch, TakesRecordFilesNamedOnTheCommandLine)
     EXPECT_EQ(sets[0].otsPath, directory + "/lift.otd01.ots");
 }
 
-TEST_F(RecordSearch, NamesAStaleRecordFile)
-{
-    writePair("lift.otd01", "1h 2h");
-    EXPECT_EQ(refusal({directory}), directory +
-                                        "/lift.otd01.ots: stale record file (1h 2h), not that of source file 0 "
-                                        "(run.trace:3, checksum pair 1234h 5678h); translate the script again");
-}
-
 TEST_F(RecordSearch, NamesEveryCandidateWhenSeveralAreStale)
 {
     writePair("a.otd01", "1h 2h");

@@ -1,4 +1,4 @@
-// Name lists, parameter lists, qualified names, cell lists and text buffers.
+// Name lists, parameter lists, text buffers that cannot grow, short copies and digits.
 #include "test_support.h"
 
 #include <cstring>
@@ -73,63 +73,6 @@ TEST_F(Lists, ParameterListRejectsUnbalancedTexts)
     EXPECT_EQ(buildParameterList("a, \"b"), nullptr);
     EXPECT_EQ(buildParameterList("'a', 'b"), nullptr);
     EXPECT_EQ(buildParameterList("a\\"), nullptr);
-}
-
-TEST_F(Lists, SegmentsAppendInOrderAndJoinWithDots)
-{
-    NameEntry *arguments = buildParameterList("1, 2");
-    NameSegment *list = appendSegment(nullptr, internText("Suite"), nullptr);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(appendSegment(list, internText("Class"), arguments), list);
-    EXPECT_EQ(appendSegment(list, internText("Case"), nullptr), list);
-    ASSERT_NE(list->next, nullptr);
-    ASSERT_NE(list->next->next, nullptr);
-    EXPECT_EQ(list->next->arguments, arguments);
-    EXPECT_EQ(list->next->resolved, nullptr);
-    EXPECT_EQ(list->next->next->next, nullptr);
-
-    char buffer[64] = "run ";
-    joinSegments(buffer, list);
-    EXPECT_STREQ(buffer, "run Suite.Class.Case");
-    char single[16] = "";
-    joinSegments(single, list->next->next);
-    EXPECT_STREQ(single, "Case");
-}
-
-TEST_F(Lists, CellsAppendAtTheEndAndReturnTheNewCell)
-{
-    int a = 0, b = 0, c = 0;
-    Cell *head = appendCell(nullptr, &a);
-    ASSERT_NE(head, nullptr);
-    Cell *second = appendCell(head, &b);
-    Cell *third = appendCell(head, &c);
-    ASSERT_NE(second, nullptr);
-    ASSERT_NE(third, nullptr);
-    EXPECT_NE(third, head);
-    EXPECT_EQ(head->next, second);
-    EXPECT_EQ(second->next, third);
-    EXPECT_EQ(third->value, &c);
-    EXPECT_EQ(third->next, nullptr);
-    releaseCells(head);
-}
-
-TEST_F(Lists, TextBufferKeepsContentAcrossGrowth)
-{
-    TextBuffer buffer;
-    ASSERT_EQ(initTextBuffer(&buffer), 0);
-    EXPECT_STREQ(buffer.text, "");
-    std::string expected;
-    for (int i = 0; i < 3000; i++) {
-        std::string piece = std::to_string(i) + ";";
-        ASSERT_EQ(appendText(&buffer, piece.c_str()), 0);
-        expected += piece;
-    }
-    std::string large(5000, 'L');
-    ASSERT_EQ(appendText(&buffer, large.c_str()), 0);
-    expected += large;
-    EXPECT_EQ(std::string(buffer.text), expected);
-    EXPECT_EQ(buffer.length, expected.size());
-    freeTextBuffer(&buffer);
 }
 
 TEST_F(Lists, TextBufferThatCannotGrowIsReportedAndFreed)

@@ -9,45 +9,6 @@ namespace {
 
 class Pool : public RunState {};
 
-TEST_F(Pool, EqualTextsShareThePointerOfTheFirst)
-{
-    char *first = zepCopyText("TestCase");
-    char *second = zepCopyText("TestCase");
-    const char *kept = intern(first);
-    EXPECT_EQ(kept, first);
-    // The second copy is freed by the pool (a leak would show under ASan).
-    EXPECT_EQ(intern(second), first);
-    // Handing over the pooled block itself again returns it and frees nothing.
-    EXPECT_EQ(intern(first), first);
-    EXPECT_STREQ(first, "TestCase");
-}
-
-TEST_F(Pool, ComparisonKeepsCase)
-{
-    const char *lower = intern(zepCopyText("abc"));
-    const char *upper = intern(zepCopyText("ABC"));
-    const char *mixed = intern(zepCopyText("aBc"));
-    EXPECT_NE(lower, upper);
-    EXPECT_NE(lower, mixed);
-    EXPECT_NE(upper, mixed);
-    EXPECT_EQ(intern(zepCopyText("aBc")), mixed);
-}
-
-TEST_F(Pool, InternCopyTakesThePrefixAndSharesThePooledText)
-{
-    const char *pooled = intern(zepCopyText("run"));
-    // Only the first length bytes count.
-    EXPECT_EQ(internCopy("running", 3), pooled);
-    const char *fresh = internCopy("xyz!", 3);
-    ASSERT_NE(fresh, nullptr);
-    EXPECT_STREQ(fresh, "xyz");
-    EXPECT_EQ(internText("xyz"), fresh);
-    const char *empty = internCopy("abc", 0);
-    ASSERT_NE(empty, nullptr);
-    EXPECT_STREQ(empty, "");
-    EXPECT_EQ(intern(zepCopyText("")), empty);
-}
-
 TEST_F(Pool, ManyTextsStayFindable)
 {
     // Enough texts to make any table grow several times; every one must
