@@ -3,8 +3,9 @@
 # and UndefinedBehaviorSanitizer.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
-# The HTML page is checked in a browser, the Debian package with lintian.
-zep_packages+=(chromium lintian dpkg-dev groff-base man-db)
+# The HTML page is checked in a browser, the Debian package with lintian,
+# the language server with a real client.
+zep_packages+=(chromium lintian dpkg-dev groff-base man-db neovim)
 zep_install_packages
 
 run_suite() {
