@@ -86,10 +86,11 @@ else
   diff -u /dev/null "$scratch.stderr" || fail "standard error is not empty"
 fi
 
-# check_xpaths FILE SPEC: FILE is well-formed and gives what SPEC expects.
+# check_xpaths FILE WANTED: FILE is well-formed and each XPath of WANTED
+# gives the text beside it.
 check_xpaths() {
-  local file=$1 spec=$2 xpath expected got
-  [ -f "$spec" ] || return 0
+  local file=$1 wanted=$2 xpath expected got
+  [ -f "$wanted" ] || return 0
   if ! xmllint --noout "$file"; then
     fail "$(basename "$file") is not well-formed"
     return
@@ -98,7 +99,7 @@ check_xpaths() {
     [ -z "$xpath" ] && continue
     got=$(xmllint --xpath "$xpath" "$file" 2>&1)
     [ "$got" = "$expected" ] || fail "$(basename "$file"): $xpath gives '$got', expected '$expected'"
-  done < "$spec"
+  done < "$wanted"
 }
 check_xpaths "$scratch/junit.xml" "$case_dir/junit"
 check_xpaths "$scratch/page.html" "$case_dir/html"

@@ -50,61 +50,20 @@ void _muv_multiple_transitions(long id, int file) { note("multiple", id, file); 
 
 // Each chart sees only its own tables, as each class of the application
 // would.
+#define CHART_FILE(number, role) CHART_NAME(number, role)
+#define CHART_NAME(number, role) CHART_TEXT(chart##number##_##role.inc)
+#define CHART_TEXT(name) #name
 namespace gauge {
-#include "chart1_tables.inc"
-
-struct Model {
-    long v = 0;
-    _muv_StateType _muv_state = -1L;
-
-    _muv_Boolean _muv_check_state(_muv_StateType State)
-    {
-#include "chart1_check.inc"
-    }
-
-    void update()
-    {
-#include "chart1_update.inc"
-    }
-};
+#define CHART 1
+#include "chart_model.h"
 } // namespace gauge
-
 namespace latch {
-#include "chart2_tables.inc"
-
-struct Model {
-    long v = 0;
-    _muv_StateType _muv_state = -1L;
-
-    _muv_Boolean _muv_check_state(_muv_StateType State)
-    {
-#include "chart2_check.inc"
-    }
-
-    void update()
-    {
-#include "chart2_update.inc"
-    }
-};
+#define CHART 2
+#include "chart_model.h"
 } // namespace latch
-
 namespace idle {
-#include "chart3_tables.inc"
-
-struct Model {
-    long v = 0;
-    _muv_StateType _muv_state = -1L;
-
-    _muv_Boolean _muv_check_state(_muv_StateType State)
-    {
-#include "chart3_check.inc"
-    }
-
-    void update()
-    {
-#include "chart3_update.inc"
-    }
-};
+#define CHART 3
+#include "chart_model.h"
 } // namespace idle
 
 namespace {
