@@ -232,17 +232,18 @@ static void bufferOutput(FILE *stream)
     outputBuffers = buffer;
 }
 
-// Frees the buffer of a stream just closed.
-static void releaseOutputBuffer(FILE *stream)
+// The buffer of a stream about to be closed, taken off the list; it is freed
+// once the close has written what it holds. Null for an unbuffered stream.
+static OutputBuffer *takeOutputBuffer(FILE *stream)
 {
     for (OutputBuffer **link = &outputBuffers; *link != nullptr; link = &(*link)->next) {
         OutputBuffer *buffer = *link;
         if (buffer->stream == stream) {
             *link = buffer->next;
-            zepFree(buffer);
-            return;
+            return buffer;
         }
     }
+    return nullptr;
 }
 
 FILE *openOutputFile(const char *path, int code)
@@ -264,8 +265,9 @@ FILE *openOutputFile(const char *path, int code)
 
 int closeFile(FILE *stream)
 {
+    OutputBuffer *buffer = takeOutputBuffer(stream);
     int result = fclose(stream) == 0 ? 0 : -1;
-    releaseOutputBuffer(stream);
+    zepFree(buffer);
     return result;
 }
 
