@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Builds and installs zepprepro, then builds the bank example (examples/)
-# against the installed CMake package and runs its test. One check of the
-# example fails on purpose, so that the report has a failure to name.
+# against the installed CMake package and runs its test, on the host and
+# then on the Cortex-M3 board under QEMU, and names the HTML pages of both
+# reports. One check of the example fails on purpose, so that the report
+# has a failure to name; both runs must give the same verdicts.
 #
 # ZEP_DEMO_BUILD chooses the build directory (default build-demo/); the
-# installation goes to its prefix/ folder, the example to its example/.
+# installation goes to its prefix/ folder, the examples to example/ and
+# example-cortex-m3/.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 zep_install_packages
@@ -20,18 +23,26 @@ zep_build "$build" -DZEP_TESTS=OFF >"$build/demo-build.log" 2>&1 \
 rm -rf "$prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-echo
-echo "== Building the bank example with find_package(zepprepro)"
-rm -rf "$example"
-cmake -S "$zep_root/examples" -B "$example" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build "$example"
+# run_example DIR OUTPUT [CMAKE OPTIONS...]: configures and builds the bank
+# example in DIR against the installation, runs its test with the report
+# going to OUTPUT too, and leaves the test's status in $status.
+run_example() {
+  local dir=$1 output=$2
+  shift 2
+  rm -rf "$dir"
+  cmake -S "$zep_root/examples" -B "$dir" -DCMAKE_PREFIX_PATH="$prefix" "$@" >/dev/null
+  cmake --build "$dir"
+  echo
+  echo "== Running its test: the harness, then zepreport on its trace"
+  set +e
+  ctest --test-dir "$dir" --output-on-failure | tee "$output"
+  status=${PIPESTATUS[0]}
+  set -e
+}
 
 echo
-echo "== Running its test: the harness, then zepreport on its trace"
-set +e
-ctest --test-dir "$example" --output-on-failure | tee "$build/demo-host.out"
-status=${PIPESTATUS[0]}
-set -e
+echo "== Building the bank example with find_package(zepprepro)"
+run_example "$example" "$build/demo-host.out"
 
 echo
 if [ $status -eq 0 ]; then
@@ -49,19 +60,9 @@ EOF
 # toolchain file of the package is added.
 board=$build/example-cortex-m3
 echo
-echo "== Building the bank example for the Cortex-M3 board (mps2-an385)"
-rm -rf "$board"
-cmake -S "$zep_root/examples" -B "$board" -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/zepprepro/cortex-m3.cmake" >/dev/null
-cmake --build "$board"
+echo "== Building the bank example for the Cortex-M3 board (mps2-an385), run under qemu-system-arm"
+run_example "$board" "$build/demo-board.out" -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/zepprepro/cortex-m3.cmake"
 arm-none-eabi-size "$board/bank_tests"
-
-echo
-echo "== Running its test under qemu-system-arm: the harness, then zepreport on its trace"
-set +e
-ctest --test-dir "$board" --output-on-failure | tee "$build/demo-board.out"
-status=${PIPESTATUS[0]}
-set -e
 
 echo
 verdicts() { grep -E "^ *(TEST |PROC |bank\.otd:|FAILED:|PASSED:)" "$1"; }
