@@ -3,6 +3,7 @@
 // and the scratch directory that whole runs work in.
 #pragma once
 
+#include <QCoreApplication>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -155,3 +156,21 @@ public:
 private:
     char saved[4096] = {};
 };
+
+// The scratch directory of the targets that run the program's code; it is
+// removed at exit.
+inline FuzzScratch *scratch;
+
+// Start-up of such a target, from LLVMFuzzerInitialize: the code runs inside
+// a toolkit application, as the programs do.
+inline void startToolkitFuzzing(char **argv)
+{
+    startFuzzing();
+    static int toolkitArgc = 1;
+    static QCoreApplication application(toolkitArgc, argv);
+    scratch = new FuzzScratch;
+    atexit([] {
+        delete scratch;
+        scratch = nullptr;
+    });
+}

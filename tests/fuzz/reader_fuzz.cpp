@@ -6,18 +6,9 @@
 #include "fuzz_support.h"
 #include "langserver/server.h"
 
-#include <QCoreApplication>
 #include <QJsonDocument>
 
 namespace {
-
-FuzzScratch *scratch;
-
-void removeScratch()
-{
-    delete scratch;
-    scratch = nullptr;
-}
 
 void checkAnswers(const QByteArray &output)
 {
@@ -40,12 +31,8 @@ void checkAnswers(const QByteArray &output)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    startFuzzing();
-    static int toolkitArgc = 1;
-    static QCoreApplication application(toolkitArgc, *argv);
     (void)argc;
-    scratch = new FuzzScratch;
-    atexit(removeScratch);
+    startToolkitFuzzing(*argv);
     return 0;
 }
 

@@ -11,7 +11,6 @@
 #include "form/form.h"
 #include "fuzz_support.h"
 
-#include <QCoreApplication>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -25,14 +24,6 @@
 #endif
 
 namespace {
-
-FuzzScratch *scratch;
-
-void removeScratch()
-{
-    delete scratch;
-    scratch = nullptr;
-}
 
 // The switches that change only the generated text would otherwise never be
 // reached; taking them from the input's length keeps a saved input
@@ -70,13 +61,8 @@ void writeScripts(const uint8_t *data, size_t size)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    startFuzzing();
-    // The translator runs inside a toolkit application, as the program does.
-    static int toolkitArgc = 1;
-    static QCoreApplication application(toolkitArgc, *argv);
     (void)argc;
-    scratch = new FuzzScratch;
-    atexit(removeScratch);
+    startToolkitFuzzing(*argv);
     return 0;
 }
 
