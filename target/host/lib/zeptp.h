@@ -126,6 +126,50 @@ void _zep_print_float(const _zep_Car *expression, float value) _ZEP_NOTHROW;
 void _zep_print_character(const _zep_Car *expression, int value) _ZEP_NOTHROW;
 void _zep_print_pointer(const _zep_Car *expression, const void *value) _ZEP_NOTHROW;
 
+/* Contracts woven into the application by zepinstr (the "@PRE@", "@POS@",
+   "@INV@" and state-chart fragments of the instrumentation file). The
+   verdicts are counted; only failures become trace lines. */
+typedef long _muv_StateType;
+typedef char _muv_Car;
+typedef _zep_Verdict _muv_Boolean;
+#define _krn_true 1
+#define _krn_false 0
+#define _MUV_STATIC_CONST static const
+typedef struct {
+    _muv_StateType Id;
+    _muv_StateType DestStateNo;
+} muv_TransDesc;
+typedef struct {
+    _muv_Car *Name;
+    _muv_StateType Id;
+    _muv_StateType TransNb;
+    const muv_TransDesc *Trans;
+} muv_StateDesc;
+
+/* Kinds and moments of a contract verdict. */
+enum { _MUV_REQUIRE, _MUV_ENSURE, _MUV_INVARIANT };
+enum { _MUV_IN, _MUV_AFTER, _MUV_BEFORE };
+
+/* The FILE index of the script whose record files have this checksum pair,
+   -1 while no such file was added. */
+_zep_Int _muv_file(_zep_Ulong checksumA, _zep_Ulong checksumB) _ZEP_NOTHROW;
+void _muv_verdict(int kind, _zep_Verdict held, _zep_Id id, _zep_Int file, int when,
+                  const _zep_Car *function) _ZEP_NOTHROW;
+void _muv_current_state(_zep_Id state, _zep_Int file) _ZEP_NOTHROW;
+void _muv_transition_fired(_zep_Id transition, _zep_Int file) _ZEP_NOTHROW;
+void _muv_illegal_transition(_zep_Id from, _zep_Int file) _ZEP_NOTHROW;
+void _muv_multiple_transitions(_zep_Id from, _zep_Int file) _ZEP_NOTHROW;
+/* The current state of an object of a CLASS, or of a SINGLE CLASS when
+   object is null: kept outside the object, so that instrumenting a class
+   never changes its layout. -1 until a state was found. */
+_muv_StateType *_muv_state_of(_zep_Id classId, const void *object) _ZEP_NOTHROW;
+/* How deep the object is in calls of its own member functions: 0 for a
+   call from outside. */
+int _muv_enter_object(const void *object) _ZEP_NOTHROW;
+void _muv_leave_object(const void *object) _ZEP_NOTHROW;
+/* The object is being destroyed: its state is forgotten. */
+void _muv_forget_object(const void *object) _ZEP_NOTHROW;
+
 #ifdef __cplusplus
 }
 
@@ -136,6 +180,63 @@ void _zep_print_pointer(const _zep_Car *expression, const void *value) _ZEP_NOTH
    the run-time library, which hands the text on to _zep_print_value. */
 void _zep_print_streamed(const _zep_Car *expression, void (*write)(std::ostream &, const void *),
                          const void *value);
+
+#include <exception>
+
+/* What the woven code of one member function calls its contracts through:
+   the fragments name _muv_assert_pre_cond, _muv_assert_post_cond and
+   _muv_assert_invariant, which zepinstr declares as such sites with the
+   function's name and the moment of the check. */
+struct _muv_Site {
+    int kind;
+    int when;
+    const _zep_Car *function;
+    void operator()(bool held, _zep_Id id, _zep_Int file) const noexcept
+    {
+        _muv_verdict(kind, held, id, file, when, function);
+    }
+};
+
+/* The transitions of a state chart are reported with the class's file. */
+struct _muv_Transition {
+    _zep_Int file;
+    void operator()(_muv_StateType id) const noexcept { _muv_transition_fired(static_cast<_zep_Id>(id), file); }
+};
+
+/* One call of a member function of an instrumented object; outer tells a
+   call from outside the object from one the object makes to itself. */
+class _muv_Call {
+public:
+    explicit _muv_Call(const void *object) noexcept : object_(object), outer(_muv_enter_object(object) == 0) {}
+    ~_muv_Call() { _muv_leave_object(object_); }
+    _muv_Call(const _muv_Call &) = delete;
+    _muv_Call &operator=(const _muv_Call &) = delete;
+
+private:
+    const void *object_;
+
+public:
+    const bool outer;
+};
+
+/* Runs the exit checks of a function when it returns normally, whichever
+   return it takes, and not while an exception leaves it. */
+template <typename Exit>
+class _muv_Guard {
+public:
+    explicit _muv_Guard(Exit &exit) noexcept : exit_(exit), exceptions_(std::uncaught_exceptions()) {}
+    ~_muv_Guard()
+    {
+        if (std::uncaught_exceptions() == exceptions_)
+            exit_();
+    }
+    _muv_Guard(const _muv_Guard &) = delete;
+    _muv_Guard &operator=(const _muv_Guard &) = delete;
+
+private:
+    Exit &exit_;
+    int exceptions_;
+};
 
 namespace zeptp {
 template <typename T>

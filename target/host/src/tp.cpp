@@ -2,6 +2,7 @@
 // harness becomes one line of the trace file (../TRACE.md), and the run's
 // counts become the summary and the exit status.
 #include "lib/TP.h"
+#include "src/run.h"
 
 #include <cerrno>
 #include <charconv>
@@ -34,6 +35,7 @@ struct Run {
     bool ended = false;
     bool writeFailed = false;
     _zep_Int sourceFiles = 0;
+    std::vector<std::pair<_zep_Ulong, _zep_Ulong>> checksums;  // of each FILE, in index order
     unsigned long cases = 0, casesFailed = 0, checks = 0, checksFailed = 0, unexpected = 0;
     std::vector<OpenComponent> open;
     std::vector<std::string> failedCases;
@@ -196,6 +198,40 @@ void printText(const char *expression, const char *value)
 
 } // namespace
 
+namespace zeptp {
+
+void traceEvent(const char *format, ...)
+{
+    char line[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    traceLine("%s", line);
+}
+
+std::string quotedText(const char *text) { return quoted(text); }
+
+void contractFailed()
+{
+    Run &r = run();
+    r.checks++;
+    r.checksFailed++;
+    if (OpenComponent *testCase = innermostCase())
+        testCase->failed = true;
+}
+
+int fileWithChecksums(unsigned long checksumA, unsigned long checksumB)
+{
+    const Run &r = run();
+    for (size_t at = 0; at < r.checksums.size(); at++)
+        if (r.checksums[at].first == checksumA && r.checksums[at].second == checksumB)
+            return static_cast<int>(at);
+    return -1;
+}
+
+} // namespace zeptp
+
 extern "C" {
 
 void _zep_init(const _zep_Car *traceFile, _zep_Id elementBase, _zep_Id messageBase, _zep_Id textBase) noexcept
@@ -220,6 +256,7 @@ _zep_Int _zep_add_source_file(_zep_Ulong checksumA, _zep_Ulong checksumB) noexce
 {
     Run &r = run();
     traceLine("FILE %lx %lx %lx", fileIndex(r.sourceFiles), checksumA, checksumB);
+    r.checksums.emplace_back(checksumA, checksumB);
     return r.sourceFiles++;
 }
 
@@ -235,6 +272,7 @@ void _zep_term(void) noexcept
         if (open.kind == Kind::Case)
             judgeCase(open);
     r.open.clear();
+    zeptp::writeTallies();
     traceLine("END %lu %lu %lu %lu", r.cases, r.casesFailed, r.checks, r.checksFailed);
     if (r.trace && std::fclose(r.trace) == EOF && !r.writeFailed)
         std::fprintf(stderr, "zeptp: cannot write the trace file `%s': %s\n", r.tracePath.c_str(),
