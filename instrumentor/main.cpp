@@ -1,0 +1,131 @@
+// zepinstr: weaves the instrumentation file of a translation (contracts of
+// OTC scripts, CHECK METHOD counters, stub conditions) into copies of the
+// sources under test and of the harness. It never writes a user's file.
+#include "instrumentor/copies.h"
+#include "instrumentor/resolve.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+using namespace zepinstr;
+
+namespace {
+
+const char *const usage =
+    "usage: zepinstr --oti FILE --root DIR --out DIR [--exclude DIR]... [--harness FILE --harness-copy FILE]\n"
+    "                [--depfile FILE --stamp FILE] [SOURCE]... [-- COMPILE-ARGUMENT...]\n";
+
+struct Options {
+    std::string oti, root, out, harness, harnessCopy, depfile, stamp;
+    std::vector<std::string> excluded, sources, arguments;
+};
+
+bool readOptions(int argc, char *argv[], Options &options)
+{
+    for (int at = 1; at < argc; at++) {
+        std::string word = argv[at];
+        if (word == "--") {
+            options.arguments.assign(argv + at + 1, argv + argc);
+            break;
+        }
+        std::string *value = word == "--oti"            ? &options.oti
+                             : word == "--root"         ? &options.root
+                             : word == "--out"          ? &options.out
+                             : word == "--harness"      ? &options.harness
+                             : word == "--harness-copy" ? &options.harnessCopy
+                             : word == "--depfile"      ? &options.depfile
+                             : word == "--stamp"        ? &options.stamp
+                                                        : nullptr;
+        if (word == "--exclude" && at + 1 < argc) {
+            options.excluded.push_back(canonicalPath(argv[++at]));
+        } else if (value != nullptr && at + 1 < argc) {
+            *value = argv[++at];
+        } else if (word.rfind("--", 0) == 0) {
+            return false;
+        } else {
+            options.sources.push_back(canonicalPath(word));
+        }
+    }
+    return !options.oti.empty() && !options.root.empty() && !options.out.empty() &&
+           options.harness.empty() == options.harnessCopy.empty() && options.depfile.empty() == options.stamp.empty();
+}
+
+// Parses every source (when anything of the file is to be found in them)
+// and the harness (when it has stubs to weave).
+bool parseAll(const Options &options, const Instrumentation &instrumentation, const ProjectFiles &project,
+              ParsedSource &sources, ParsedSource &harness)
+{
+    std::vector<std::string> arguments = {"-x", "c++"};
+    arguments.insert(arguments.end(), options.arguments.begin(), options.arguments.end());
+    bool parsed = true;
+    std::string error;
+    if (!instrumentation.classes.empty() || !instrumentation.methods.empty()) {
+        for (const std::string &source : options.sources) {
+            if (!parseSource(source, arguments, project, sources, error)) {
+                std::fprintf(stderr, "%szepinstr: %s does not compile; nothing was instrumented\n", error.c_str(),
+                             source.c_str());
+                parsed = false;
+            }
+        }
+    }
+    if (!instrumentation.stubs.empty() && !options.harness.empty()) {
+        ProjectFiles harnessOnly{canonicalPath(options.harness), {}};
+        if (!parseSource(harnessOnly.root, arguments, harnessOnly, harness, error)) {
+            std::fprintf(stderr, "%szepinstr: the harness %s does not compile\n", error.c_str(), harnessOnly.root.c_str());
+            parsed = false;
+        }
+    }
+    return parsed;
+}
+
+int instrument(const Options &options)
+{
+    std::string text, error;
+    if (!readWhole(options.oti, text)) {
+        std::fprintf(stderr, "zepinstr: cannot read the instrumentation file `%s': %s\n", options.oti.c_str(),
+                     std::strerror(errno));
+        return 2;
+    }
+    Instrumentation instrumentation;
+    if (!readInstrumentation(text, options.oti, instrumentation, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    ProjectFiles project{canonicalPath(options.root), options.excluded};
+    std::string out = canonicalPath(options.out);
+    project.excluded.push_back(out);
+    ParsedSource sources, harness;
+    if (!parseAll(options, instrumentation, project, sources, harness))
+        return 1;
+    Plan plan = planWeaving(instrumentation, distinctSites(sources.functions), sources.classes,
+                            distinctSites(harness.functions));
+    if (!plan.messages.empty()) {
+        std::fprintf(stderr, "%szepinstr: nothing was instrumented\n", plan.messages.c_str());
+        return 1;
+    }
+    CopySet copies{project.root, out, options.sources, canonicalPath(options.harness), options.harnessCopy};
+    if (!writeCopies(copies, plan, sources.includes, error) ||
+        (!options.depfile.empty() &&
+         !writeDepfile(copies, options.oti, options.depfile, options.stamp, sources.includes, error))) {
+        std::fprintf(stderr, "zepinstr: %s\n", error.c_str());
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    Options options;
+    if (!readOptions(argc, argv, options)) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
+    // A failed run must not leave the stamp of an earlier one: the build
+    // would take the old copies for this run's.
+    if (!options.stamp.empty())
+        std::remove(options.stamp.c_str());
+    return instrument(options);
+}
