@@ -13,8 +13,8 @@ set(ZEP_PACKAGE_PREFIX /opt/zepprepro)
 set(ZEP_PACKAGE_MAINTAINER "The zepprepro developers <zepprepro@example.org>"
   CACHE STRING "Maintainer named by the Debian package")
 
-# Every page in man/ (zepprepro.1, zepreport.1 and those of programs added
-# later) is installed and packaged.
+# Every page in man/ (zepprepro.1, zepreport.1, zepls.1, zepinstr.1 and
+# those of programs added later) is installed and packaged.
 file(GLOB ZEP_MANUAL_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
 install(FILES ${ZEP_MANUAL_PAGES} DESTINATION share/man/man1 COMPONENT manual)
 
@@ -46,7 +46,7 @@ configure_file(debian/changelog.in ${debian}/changelog.in @ONLY)
 zep_package_gzip(${debian}/changelog.in changelog)
 add_custom_target(package-files ALL DEPENDS ${ZEP_PACKAGE_GZIPPED})
 
-foreach(ZEP_COMMAND zepprepro zepreport zepls)
+foreach(ZEP_COMMAND zepprepro zepreport zepls zepinstr)
   configure_file(debian/command.in ${debian}/bin/${ZEP_COMMAND} @ONLY)
   install(PROGRAMS ${debian}/bin/${ZEP_COMMAND} DESTINATION /usr/bin COMPONENT system EXCLUDE_FROM_ALL)
 endforeach()
@@ -71,7 +71,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "a C++ test harness, an instrumentation file and record files."
   "The package also holds zepreport, which reports on a test run as text,"
   "JUnit XML or an HTML page, zepls, a language server that shows the"
-  "translator's messages in the editor, the target packages that harnesses"
+  "translator's messages in the editor, zepinstr, which weaves contracts and"
+  "method checks into copies of the code under test, the target packages that harnesses"
   "are built with, and a CMake package whose zepprepro_add_test() translates,"
   "builds and runs a script.")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)

@@ -5,6 +5,7 @@
 #                            package with the include directory of lib/TP.h
 #   zepprepro::zepprepro     the translator, zepprepro::zepreport the report
 #   zepprepro::zepls         the language server (ZEPLS_EXECUTABLE)
+#   ZEPINSTR_EXECUTABLE      the instrumentor
 #   ZEPPREPRO_PREFIX         the installation (what PROBAXDIR must name)
 #   ZEPPREPRO_EXECUTABLE, ZEPREPORT_EXECUTABLE, ZEPPREPRO_TARGET_DIR
 #   zepprepro_add_test()     see below
@@ -26,6 +27,7 @@ get_filename_component(ZEPPREPRO_PREFIX "${CMAKE_CURRENT_LIST_DIR}/../../.." ABS
 set(ZEPPREPRO_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepprepro")
 set(ZEPREPORT_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepreport")
 set(ZEPLS_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepls")
+set(ZEPINSTR_EXECUTABLE "${ZEPPREPRO_PREFIX}/bin/zepinstr")
 if(NOT ZEPPREPRO_TARGET)
   set(ZEPPREPRO_TARGET host)
 endif()
@@ -33,7 +35,7 @@ set(ZEPPREPRO_TARGET_DIR "${ZEPPREPRO_PREFIX}/target/${ZEPPREPRO_TARGET}")
 set(_zepprepro_package_dir "${CMAKE_CURRENT_LIST_DIR}")
 
 set(_zepprepro_missing)
-foreach(file "${ZEPPREPRO_EXECUTABLE}" "${ZEPREPORT_EXECUTABLE}" "${ZEPLS_EXECUTABLE}"
+foreach(file "${ZEPPREPRO_EXECUTABLE}" "${ZEPREPORT_EXECUTABLE}" "${ZEPLS_EXECUTABLE}" "${ZEPINSTR_EXECUTABLE}"
     "${ZEPPREPRO_TARGET_DIR}/lib/TP.h" "${ZEPPREPRO_TARGET_DIR}/lib/libzeptp.a"
     "${ZEPPREPRO_PREFIX}/lib/locale")
   if(NOT EXISTS "${file}")
@@ -104,6 +106,15 @@ endif()
 # of SCRIPT, which is an include directory of <name> together with
 # INCLUDE_DIRECTORIES. The translation, trace and reports are in
 # <binary dir>/<name>.zep/, the test's working directory.
+#
+# The harness and the C++ SOURCES are compiled from copies that zepinstr
+# writes into <binary dir>/<name>.zep/instr/, mirroring the project's
+# folders: the contracts of the OTC scripts, the CHECK METHOD counters and
+# the conditions of stubs are woven into them (a copy with nothing woven
+# only includes its original). They are written again only when a source,
+# a project header they include or the instrumentation file changed.
+# Precompiled headers and unity builds are off for <name>: both would
+# compile the originals instead of the copies.
 function(zepprepro_add_test)
   cmake_parse_arguments(PARSE_ARGV 0 ZEP "" "NAME;SCRIPT" "SCRIPTS;SOURCES;INCLUDE_DIRECTORIES")
   if(ZEP_UNPARSED_ARGUMENTS)
@@ -165,12 +176,14 @@ set(ZEP_TARGET_DIR [==[@ZEPPREPRO_TARGET_DIR@]==])
     COMMENT "Translating ${script_name} for ${ZEP_NAME}"
     VERBATIM)
 
-  add_executable(${ZEP_NAME} "${harness}" ${ZEP_SOURCES})
+  _zepprepro_instrument()
+  add_executable(${ZEP_NAME} ${compiled})
   target_link_libraries(${ZEP_NAME} PRIVATE zepprepro::tp)
-  target_include_directories(${ZEP_NAME} PRIVATE "${script_dir}" ${ZEP_INCLUDE_DIRECTORIES})
+  target_include_directories(${ZEP_NAME} PRIVATE ${mirrored_includes} "${script_dir}" ${ZEP_INCLUDE_DIRECTORIES})
+  set_target_properties(${ZEP_NAME} PROPERTIES UNITY_BUILD OFF DISABLE_PRECOMPILE_HEADERS ON)
   # The harness marks its places for other target packages with pragmas
   # this compiler does not know.
-  set_property(SOURCE "${harness}" APPEND PROPERTY COMPILE_OPTIONS
+  set_property(SOURCE "${harness_copy}" APPEND PROPERTY COMPILE_OPTIONS
     $<$<CXX_COMPILER_ID:GNU,Clang,AppleClang>:-Wno-unknown-pragmas>)
 
   add_test(NAME ${ZEP_NAME}
@@ -194,5 +207,70 @@ set(ZEP_TARGET_DIR [==[@ZEPPREPRO_TARGET_DIR@]==])
     set_tests_properties(${ZEP_NAME} PROPERTIES TIMEOUT ${ZEPPREPRO_TEST_TIMEOUT})
   endif()
 endfunction()
+
+# Where zepinstr writes the copy of a project file (as it computes it).
+function(_zepprepro_mirror out file result)
+  get_filename_component(root "${CMAKE_SOURCE_DIR}" REALPATH)
+  get_filename_component(file "${file}" REALPATH)
+  cmake_path(IS_PREFIX root "${file}" NORMALIZE inside)
+  if(inside)
+    cmake_path(RELATIVE_PATH file BASE_DIRECTORY "${root}" OUTPUT_VARIABLE relative)
+    set(${result} "${out}/${relative}" PARENT_SCOPE)
+  else()
+    set(${result} "${out}/_outside${file}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Part of zepprepro_add_test(): the instrumenting build step. Sets, in the
+# caller, compiled (the harness's and the sources' copies and the sources
+# that are not C++) and mirrored_includes (the copies' include folders).
+macro(_zepprepro_instrument)
+  set(instr "${dir}/instr")
+  set(harness_copy "${instr}/_harness/${ZEP_NAME}.cc")
+  # The stamp among the sources puts the step into the target's build.
+  set(compiled "${harness_copy}" "${instr}/stamp")
+  set(copies "${harness_copy}")
+  set(instr_sources)
+  foreach(source IN LISTS ZEP_SOURCES)
+    get_filename_component(source "${source}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    get_filename_component(source "${source}" REALPATH)
+    if(source MATCHES "\\.(cpp|cc|cxx|c\\+\\+|C)$")
+      _zepprepro_mirror("${instr}" "${source}" copy)
+      list(APPEND compiled "${copy}")
+      list(APPEND copies "${copy}")
+      list(APPEND instr_sources "${source}")
+    else()
+      list(APPEND compiled "${source}")
+    endif()
+  endforeach()
+  set(mirrored_includes)
+  foreach(include IN LISTS script_dir ZEP_INCLUDE_DIRECTORIES)
+    get_filename_component(include "${include}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    _zepprepro_mirror("${instr}" "${include}" copy)
+    list(APPEND mirrored_includes "${copy}")
+  endforeach()
+  get_filename_component(root "${CMAKE_SOURCE_DIR}" REALPATH)
+  set(excluded)
+  if(NOT CMAKE_BINARY_DIR STREQUAL CMAKE_SOURCE_DIR)
+    set(excluded --exclude "${CMAKE_BINARY_DIR}")
+  endif()
+  set(standard "$<TARGET_PROPERTY:${ZEP_NAME},CXX_STANDARD>")
+  set(includes "$<TARGET_PROPERTY:${ZEP_NAME},INCLUDE_DIRECTORIES>")
+  set(definitions "$<TARGET_PROPERTY:${ZEP_NAME},COMPILE_DEFINITIONS>")
+  add_custom_command(
+    OUTPUT "${instr}/stamp"
+    BYPRODUCTS ${copies}
+    COMMAND "${ZEPINSTR_EXECUTABLE}" --oti "${instrumentation}" --root "${root}" --out "${instr}"
+      ${excluded} --harness "${harness}" --harness-copy "${harness_copy}"
+      --depfile "${instr}/stamp.d" --stamp "${instr}/stamp" ${instr_sources}
+      -- "-std=c++$<IF:$<BOOL:${standard}>,${standard},17>"
+      "$<$<BOOL:${includes}>:-I$<JOIN:${includes},;-I>>"
+      "$<$<BOOL:${definitions}>:-D$<JOIN:${definitions},;-D>>"
+    DEPENDS "${harness}" "${instrumentation}" ${instr_sources} "${ZEPINSTR_EXECUTABLE}"
+    DEPFILE "${instr}/stamp.d"
+    COMMENT "Instrumenting ${ZEP_NAME}"
+    COMMAND_EXPAND_LISTS
+    VERBATIM)
+endmacro()
 
 cmake_policy(POP)

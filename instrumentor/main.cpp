@@ -56,8 +56,13 @@ bool readOptions(int argc, char *argv[], Options &options)
 bool parseAll(const Options &options, const Instrumentation &instrumentation, const ProjectFiles &project,
               ParsedSource &sources, ParsedSource &harness)
 {
+    // The build may name the copies' folders among the include folders;
+    // the originals are what is parsed.
     std::vector<std::string> arguments = {"-x", "c++"};
-    arguments.insert(arguments.end(), options.arguments.begin(), options.arguments.end());
+    std::string out = canonicalPath(options.out);
+    for (const std::string &argument : options.arguments)
+        if (argument.rfind("-I", 0) != 0 || !ProjectFiles{out, {}}.contains(canonicalPath(argument.substr(2))))
+            arguments.push_back(argument);
     bool parsed = true;
     std::string error;
     if (!instrumentation.classes.empty() || !instrumentation.methods.empty()) {

@@ -7,9 +7,9 @@ set -uo pipefail
 
 build=$(cd "$1" && pwd)
 examples=$(cd "$2" && pwd)
-owned=(/opt/zepprepro /usr/bin/zepprepro /usr/bin/zepreport /usr/bin/zepls /usr/lib/cmake/zepprepro
+owned=(/opt/zepprepro /usr/bin/zepprepro /usr/bin/zepreport /usr/bin/zepls /usr/bin/zepinstr /usr/lib/cmake/zepprepro
        /usr/share/doc/zepprepro /usr/share/man/man1/zepprepro.1.gz /usr/share/man/man1/zepreport.1.gz
-       /usr/share/man/man1/zepls.1.gz)
+       /usr/share/man/man1/zepls.1.gz /usr/share/man/man1/zepinstr.1.gz)
 [ "$(id -u)" -eq 0 ] || { echo "SKIPPED: the test installs the package with dpkg and must run as root"; exit 77; }
 for path in "${owned[@]}"; do
   [ -e "$path" ] && { echo "SKIPPED: $path exists, so zepprepro is installed already and left alone"; exit 77; }
@@ -32,9 +32,10 @@ env -u PROBAXDIR PATH=/usr/bin:/bin LANG=C zepprepro >"$scratch/out" 2>"$scratch
 [ $? -eq 255 ] && [ ! -s "$scratch/out" ] && grep -qF "Usage : zepprepro <SourceFiles>" "$scratch/err" \
   || { cat "$scratch/err"; fail "zepprepro without arguments did not give the usage text"; }
 man -w zepreport >/dev/null 2>&1 || fail "man does not find zepreport(1)"
+man -w zepinstr >/dev/null 2>&1 || fail "man does not find zepinstr(1)"
 
 mkdir "$scratch/src"
-cp "$examples"/CMakeLists.txt "$examples"/*.h "$examples"/*.cpp "$examples"/*.otd "$examples"/*.stb "$scratch/src/"
+cp "$examples"/CMakeLists.txt "$examples"/*.h "$examples"/*.cpp "$examples"/*.otd "$examples"/*.otc "$examples"/*.stb "$scratch/src/"
 if env -u CMAKE_PREFIX_PATH cmake -S "$scratch/src" -B "$scratch/example" >"$scratch/build.log" 2>&1 &&
    cmake --build "$scratch/example" -j2 >>"$scratch/build.log" 2>&1; then
   grep -q "^zepprepro_DIR:PATH=/usr/lib/cmake/zepprepro$" "$scratch/example/CMakeCache.txt" \

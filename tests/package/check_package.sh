@@ -31,13 +31,13 @@ cp -a "$prefix" "$scratch/prefix"
 cross=()
 [ -n "$toolchain" ] && cross=("-DCMAKE_TOOLCHAIN_FILE=$scratch/prefix/lib/cmake/zepprepro/$toolchain.cmake")
 mkdir "$scratch/src"
-cp "$examples"/CMakeLists.txt "$examples"/*.h "$examples"/*.cpp "$examples"/*.otd "$examples"/*.stb "$scratch/src/"
+cp "$examples"/CMakeLists.txt "$examples"/*.h "$examples"/*.cpp "$examples"/*.otd "$examples"/*.otc "$examples"/*.stb "$scratch/src/"
 src=$scratch/src
 # Named in the example's CMakeLists.txt, the stub file would be a
 # dependency anyway, and touching it would prove nothing about the depfile.
 grep -v '^ *#' "$src/CMakeLists.txt" | grep -qF approval.stb && fail "the example names approval.stb"
 # The failing check, still false, gets a text that a page must escape.
-sed -i '129s|Account::MonthlyFee);|Account::MonthlyFee \&\& std::string("<b>\&amp;") != "'"'"'");|' "$src/bank.otd"
+sed -i '130s|Account::MonthlyFee);|Account::MonthlyFee \&\& std::string("<b>\&amp;") != "'"'"'");|' "$src/bank.otd"
 
 # check_page PAGE: the page as Chromium renders it, serialised again (so
 # < and & of texts come back as entities, quotes as they are).
@@ -49,12 +49,12 @@ check_page() {
   "${browser[@]}" --dump-dom "file://$1" >"$dom" 2>"$scratch/browser.log" || { fail "chromium failed"; return; }
   mkdir -p "$shots" && "${browser[@]}" --screenshot="$shots/page.png" "file://$1" >/dev/null 2>&1
   [ -s "$shots/page.png" ] || fail "no screenshot of the page"
-  contains "$dom" "<p>bank.otd:129: CHECK failed: \`fee of an overdrawn account' / (account.balance() == -300 - \
+  contains "$dom" "<p>bank.otd:130: CHECK failed: \`fee of an overdrawn account' / (account.balance() == -300 - \
 Account::MonthlyFee &amp;&amp; std::string(\"&lt;b&gt;&amp;amp;\") != \"'\")</p>" || fail "the page does not show the check"
-  contains "$dom" '<span class="here"><span class="n">129</span>      CHECK "fee of an overdrawn account"' \
+  contains "$dom" '<span class="here"><span class="n">130</span>      CHECK "fee of an overdrawn account"' \
     || fail "the page does not show the check's script line"
   grep -q '<b>' "$dom" && fail "the check's text became markup"
-  contains "$dom" '<dt>Checks</dt><dd>62: 61 passed, 1 failed</dd>' || fail "the page counts the checks wrong"
+  contains "$dom" '<dt>Checks</dt><dd>68: 67 passed, 1 failed</dd>' || fail "the page counts the checks wrong"
   contains "$dom" '<p id="filter"><label>' || fail "the script of the page did not show the filter"
   # OverdraftTests and its Overdrawn, and nothing else.
   [ "$(grep -c '<details class="failed" open="open">' "$dom")" -eq 2 ] || fail "other branches than the failed are open"
@@ -85,9 +85,9 @@ for generator in "${generators[@]}"; do
   (cd "$build" && ctest --output-on-failure >"$build.test" 2>&1)
   status=$?
   [ $status -ne 0 ] || fail "the test passed although a check fails"
-  grep -F "bank.otd:129" "$build.test" | grep -qF "fee of an overdrawn account" \
+  grep -F "bank.otd:130" "$build.test" | grep -qF "fee of an overdrawn account" \
     || { fail "the report does not name the failing check"; cat "$build.test"; }
-  contains "$build.test" "checks:     62 run, 61 passed, 1 failed" \
+  contains "$build.test" "checks:     68 run, 67 passed, 1 failed" \
     || { fail "not exactly one check failed"; cat "$build.test"; }
   contains "$build.test" "failed test cases: Overdrawn" || fail "the failing test case is not Overdrawn"
   contains "$build.test" "some checks failed" || fail "the test failed for another reason than a check"
