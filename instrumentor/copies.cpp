@@ -116,7 +116,9 @@ bool writeCopies(const CopySet &copies, const Plan &plan, const Includes &includ
             return false;
     if (copies.harness.empty())
         return true;
-    return copyText(copies.harness, plan, contains(whole, copies.harness), text, error) &&
+    // Always whole: a forwarder would find the headers beside the
+    // original harness before their copies.
+    return copyText(copies.harness, plan, true, text, error) &&
            writeCopy(copies.harness, copies.harnessCopy, text, error);
 }
 

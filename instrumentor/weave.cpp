@@ -80,7 +80,9 @@ std::string classEntry(const Body &body, const Weaving &weaving)
     if (watch && body.kind != Constructor && !owner.invariants.empty())
         text += "if (_muv_call.outer)\n" +
                 siteBlock("_muv_assert_invariant", "_MUV_INVARIANT", "_MUV_BEFORE", body, allInvariants(owner));
-    if (watch && body.kind == Destructor)
+    // A new object starts without a state, whatever one lived at its
+    // address before.
+    if (watch && (body.kind == Destructor || body.kind == Constructor))
         text += "_muv_forget_object(this);\n";
     if (weaving.wrap != nullptr && !weaving.wrap->require.empty())
         text += siteBlock("_muv_assert_pre_cond", "_MUV_REQUIRE", "_MUV_IN", body, weaving.wrap->require);

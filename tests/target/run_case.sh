@@ -26,8 +26,15 @@
 #   status    the harness's exit status
 #   lines     optional lines that harness.cc must hold, each as a whole line
 #             once its indentation is taken off
-# The harness must compile without a single warning, and each of its back
-# #line directives must name the line that follows it.
+#   instrument optional: what zepinstr must print when it refuses the
+#             case ("@SCRATCH@" for the run's folder); nothing is built
+#   compile   optional: a text the compiler's messages must hold when the
+#             woven copies must not compile; nothing is run
+# Any a.otc is translated with a.otd, and zepinstr weaves the translation
+# into copies of the harness and the sources, which are what is compiled.
+# The harness must compile without a single warning, each of its back
+# #line directives must name the line that follows it, and the case's
+# input files must be left byte for byte as they were.
 set -uo pipefail
 
 prefix=$(cd "$1" && pwd)
@@ -64,17 +71,40 @@ else
   compile+=("-I$package")
 fi
 
-sources=()
+application=()
+for source in "$scratch"/*.cc; do
+  [ -f "$source" ] && application+=("$(basename "$source")")
+done
+sources=("${application[@]}")
 if [ -f "$scratch/a.otd" ]; then
+  [ -f "$scratch/a.otc" ] && translate=(a.otc "${translate[@]}")
   (cd "$scratch" && env -i "${variables[@]}" "$prefix/bin/zepprepro" "${translate[@]}" \
      </dev/null >translate.out 2>&1) || { fail "translation failed"; cat "$scratch/translate.out"; exit 1; }
-  sources+=(harness.cc)
+  (cd "$scratch" && "$prefix/bin/zepinstr" --oti harness.oti --root . --out instr --harness harness.cc \
+     --harness-copy instr/harness.cc "${application[@]}" -- -std=c++17 "-I$package" >instrument.out 2>&1)
+  instrumented=$?
+  if [ -f "$case_dir/instrument" ]; then
+    [ $instrumented -eq 1 ] || fail "zepinstr status $instrumented, expected 1"
+    sed "s|@SCRATCH@|$scratch|g" "$case_dir/instrument" | diff - "$scratch/instrument.out" || fail "zepinstr's messages differ"
+    exit $failed
+  fi
+  [ $instrumented -eq 0 ] || { fail "zepinstr failed"; cat "$scratch/instrument.out"; exit 1; }
+  sources=(instr/harness.cc "${application[@]/#/instr/}")
+  compile+=(-Iinstr -I.)
 fi
-for source in "$scratch"/*.cc; do
-  [ -f "$source" ] && [ "$(basename "$source")" != harness.cc ] && sources+=("$(basename "$source")")
-done
 (cd "$scratch" && "${cxx[@]}" "${compile[@]}" "${sources[@]}" "$package/lib/libzeptp.a" "${link[@]}" -o harness \
-   >compile.out 2>&1) || { fail "the harness does not compile"; head -40 "$scratch/compile.out"; exit 1; }
+   >compile.out 2>&1)
+compiled=$?
+if [ -f "$case_dir/compile" ]; then
+  [ $compiled -ne 0 ] || fail "the woven copies compile"
+  grep -qF -- "$(sed "s|@SCRATCH@|$scratch|g" "$case_dir/compile")" "$scratch/compile.out" \
+    || { fail "the compiler's messages do not hold: $(cat "$case_dir/compile")"; head -20 "$scratch/compile.out"; }
+  exit $failed
+fi
+[ $compiled -eq 0 ] || { fail "the harness does not compile"; head -40 "$scratch/compile.out"; exit 1; }
+for input in $(cd "$case_dir/input" && find . -type f); do
+  cmp -s "$case_dir/input/$input" "$scratch/$input" || fail "$input was changed"
+done
 [ -s "$scratch/compile.out" ] && { fail "the harness compiles with warnings"; head -40 "$scratch/compile.out"; }
 
 if [ -f "$scratch/harness.cc" ]; then
