@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 using namespace zepinstr;
 
@@ -51,37 +52,39 @@ bool readOptions(int argc, char *argv[], Options &options)
            options.harness.empty() == options.harnessCopy.empty() && options.depfile.empty() == options.stamp.empty();
 }
 
-// Parses every source (when anything of the file is to be found in them)
-// and the harness (when it has stubs to weave).
-bool parseAll(const Options &options, const Instrumentation &instrumentation, const ProjectFiles &project,
-              ParsedSource &sources, ParsedSource &harness)
+// Parses every source and the harness (whose project headers may hold
+// classes no source includes) when anything of the file is to be found in
+// them; the harness's own functions are kept apart for its stubs.
+bool parseAll(const Options &options, const Instrumentation &instrumentation, ProjectFiles project,
+              ParsedSource &sources, std::vector<FunctionSite> &stubs)
 {
     // The build may name the copies' folders among the include folders;
     // the originals are what is parsed.
     std::vector<std::string> arguments = {"-x", "c++"};
     std::string out = canonicalPath(options.out);
     for (const std::string &argument : options.arguments)
-        if (argument.rfind("-I", 0) != 0 || !ProjectFiles{out, {}}.contains(canonicalPath(argument.substr(2))))
+        if (argument.rfind("-I", 0) != 0 || !ProjectFiles{out, {}, {}}.contains(canonicalPath(argument.substr(2))))
             arguments.push_back(argument);
-    bool parsed = true;
+    bool inSources = !instrumentation.classes.empty() || !instrumentation.methods.empty();
+    std::vector<std::string> parsed = inSources ? options.sources : std::vector<std::string>();
+    if ((inSources || !instrumentation.stubs.empty()) && !options.harness.empty()) {
+        project.also = canonicalPath(options.harness);
+        parsed.push_back(project.also);
+    }
+    bool compiles = true;
     std::string error;
-    if (!instrumentation.classes.empty() || !instrumentation.methods.empty()) {
-        for (const std::string &source : options.sources) {
-            if (!parseSource(source, arguments, project, sources, error)) {
-                std::fprintf(stderr, "%szepinstr: %s does not compile; nothing was instrumented\n", error.c_str(),
-                             source.c_str());
-                parsed = false;
-            }
+    for (const std::string &source : parsed) {
+        if (!parseSource(source, arguments, project, sources, error)) {
+            std::fprintf(stderr, "%szepinstr: %s does not compile; nothing was instrumented\n", error.c_str(),
+                         source.c_str());
+            compiles = false;
         }
     }
-    if (!instrumentation.stubs.empty() && !options.harness.empty()) {
-        ProjectFiles harnessOnly{canonicalPath(options.harness), {}};
-        if (!parseSource(harnessOnly.root, arguments, harnessOnly, harness, error)) {
-            std::fprintf(stderr, "%szepinstr: the harness %s does not compile\n", error.c_str(), harnessOnly.root.c_str());
-            parsed = false;
-        }
-    }
-    return parsed;
+    std::vector<FunctionSite> all = std::move(sources.functions);
+    sources.functions.clear();
+    for (FunctionSite &site : all)
+        (site.body.file == project.also ? stubs : sources.functions).push_back(std::move(site));
+    return compiles;
 }
 
 int instrument(const Options &options)
@@ -97,14 +100,14 @@ int instrument(const Options &options)
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    ProjectFiles project{canonicalPath(options.root), options.excluded};
+    ProjectFiles project{canonicalPath(options.root), options.excluded, {}};
     std::string out = canonicalPath(options.out);
     project.excluded.push_back(out);
-    ParsedSource sources, harness;
-    if (!parseAll(options, instrumentation, project, sources, harness))
+    ParsedSource sources;
+    std::vector<FunctionSite> stubs;
+    if (!parseAll(options, instrumentation, project, sources, stubs))
         return 1;
-    Plan plan = planWeaving(instrumentation, distinctSites(sources.functions), sources.classes,
-                            distinctSites(harness.functions));
+    Plan plan = planWeaving(instrumentation, distinctSites(sources.functions), sources.classes, distinctSites(stubs));
     if (!plan.messages.empty()) {
         std::fprintf(stderr, "%szepinstr: nothing was instrumented\n", plan.messages.c_str());
         return 1;

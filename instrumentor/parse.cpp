@@ -229,6 +229,8 @@ bool ProjectFiles::contains(const std::string &path) const
         return !folder.empty() && path.compare(0, folder.size(), folder) == 0 &&
                (path.size() == folder.size() || path[folder.size()] == '/');
     };
+    if (path == also)
+        return true;
     if (!under(root))
         return false;
     for (const std::string &folder : excluded)

@@ -32,6 +32,7 @@ struct ParsedSource {
 struct ProjectFiles {
     std::string root;
     std::vector<std::string> excluded;
+    std::string also;  // a file that belongs to it wherever it is (the harness)
     bool contains(const std::string &path) const;
 };
 

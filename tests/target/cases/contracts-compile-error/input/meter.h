@@ -1,0 +1,4 @@
+struct Meter {
+    int value = 0;
+    int read() { return value; }
+};

@@ -1,0 +1,5 @@
+struct Meter {
+    int value = 0;
+    int read();
+    int read(int scale) const;
+};
