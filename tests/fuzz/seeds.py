@@ -4,7 +4,7 @@
     seeds.py ROOT DEST
 
 ROOT is the repository, DEST a folder that gets one corpus folder per target
-(scanner, otd, otc, include, reader). The scripts come from the inputs of the case
+(scanner, otd, otc, include, reader, oti). The scripts come from the inputs of the case
 folders (tests/*/cases/*/input), the examples and the script texts that the
 unit tests hand to parseText, translate, write, parse and scan; nothing is
 kept in the repository twice.
@@ -86,7 +86,7 @@ def session(name, text):
 def main():
     root = pathlib.Path(sys.argv[1]).resolve()
     dest = pathlib.Path(sys.argv[2])
-    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader")}
+    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader", "oti")}
     for folder in corpora.values():
         folder.mkdir(parents=True, exist_ok=True)
 
@@ -105,6 +105,9 @@ def main():
         else:
             keep("otd", text)
             otd.append(text)
+    # The instrumentation files the end-to-end cases expect.
+    for path in sorted(root.glob("tests/e2e/cases/*/expected/*.oti")):
+        keep("oti", path.read_text(encoding="latin-1"))
     # The include target reads a.otd, then b.otd after the NUL byte: every
     # script is tried as either file.
     for index, text in enumerate(otd):
