@@ -4,6 +4,7 @@
 #include "driver/diagnostics.h"
 #include "form/memory.h"
 
+#include <cctype>
 #include <cinttypes>
 
 namespace {
@@ -95,6 +96,42 @@ bool groupTransitions(const Node *owner, int64_t stateCount, TransitionRows *gro
     return true;
 }
 
+bool isIdentifierByte(char c)
+{
+    unsigned char byte = static_cast<unsigned char>(c);
+    return byte <= 127 && (isalnum(byte) || c == '_');
+}
+
+bool isIdentifierText(const char *name)
+{
+    if (name[0] == '\0' || isdigit(static_cast<unsigned char>(name[0])))
+        return false;
+    for (const char *c = name; *c != '\0'; c++)
+        if (!isIdentifierByte(*c))
+            return false;
+    return true;
+}
+
+// The name of a state's transition table: Trans_ and the state's name when
+// that is an identifier; else (a+b: names may hold '+') Trans_, the state's
+// number, '_' and the name with '+' written p and any other byte that
+// cannot stand in an identifier written '_'. An identifier never begins
+// with a digit, so the two forms never meet, and the number keeps the
+// second form apart from itself.
+void writeTableName(const Node *state)
+{
+    if (isIdentifierText(state->name)) {
+        emitInstr("Trans_%s", state->name);
+        return;
+    }
+    emitInstr("Trans_%" PRId64 "_", stateOf(state)->stateNumber);
+    char spelled[2] = {0, 0};
+    for (const char *c = state->name; *c != '\0'; c++) {
+        spelled[0] = isIdentifierByte(*c) ? *c : *c == '+' ? 'p' : '_';
+        writeInstr(spelled);
+    }
+}
+
 // The transition table of every state, then the table of states.
 int writeStateTables(const Node *owner, int64_t stateCount)
 {
@@ -108,8 +145,10 @@ int writeStateTables(const Node *owner, int64_t stateCount)
         if (state->kind != KIND_UMLSTATE)
             continue;
         StateInfo *info = stateOf(state);
-        emitInstr("     _MUV_STATIC_CONST muv_TransDesc Trans_%s[%" PRIu64 "] = { {0x%" PRIx64 ", %" PRId64 "L}",
-                  state->name, info->transitionCount + 1, state->id, info->stateNumber);
+        writeInstr("     _MUV_STATIC_CONST muv_TransDesc ");
+        writeTableName(state);
+        emitInstr("[%" PRIu64 "] = { {0x%" PRIx64 ", %" PRId64 "L}", info->transitionCount + 1, state->id,
+                  info->stateNumber);
         for (uint64_t row = grouped.starts[info->stateNumber]; row < grouped.starts[info->stateNumber + 1]; row++) {
             const Node *transition = grouped.rows[row];
             auto *path = static_cast<TransitionInfo *>(transition->payload);
@@ -125,8 +164,10 @@ int writeStateTables(const Node *owner, int64_t stateCount)
     for (const Node *state = owner->firstChild; state != nullptr; state = state->nextSibling) {
         if (state->kind != KIND_UMLSTATE)
             continue;
-        emitInstr("%s%56s{(_muv_Car*)\"%s\", 0x%" PRIx64 ", %" PRIu64 ", Trans_%s}", first ? "\n" : ",\n", "",
-                  state->name, state->id, stateOf(state)->transitionCount + 1, state->name);
+        emitInstr("%s%56s{(_muv_Car*)\"%s\", 0x%" PRIx64 ", %" PRIu64 ", ", first ? "\n" : ",\n", "", state->name,
+                  state->id, stateOf(state)->transitionCount + 1);
+        writeTableName(state);
+        writeInstr("}");
         first = false;
     }
     emitInstr("\n%54s};\n\n", "");
