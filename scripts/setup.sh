@@ -4,7 +4,7 @@
 set -euo pipefail
 
 zep_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-zep_packages=(cmake g++ make python3 qt6-base-dev qt6-l10n-tools libgtest-dev libxml2-utils time)
+zep_packages=(cmake g++ make python3 qt6-base-dev qt6-l10n-tools libgtest-dev libxml2-utils time libclang-19-dev)
 # The Cortex-M3 target package: cross compilers, C and C++ libraries, emulator.
 zep_packages+=(gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-newlib qemu-system-arm)
 
