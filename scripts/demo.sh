@@ -3,7 +3,8 @@
 # against the installed CMake package and runs its test, on the host and
 # then on the Cortex-M3 board under QEMU, and names the HTML pages of both
 # reports. One check of the example fails on purpose, so that the report
-# has a failure to name; both runs must give the same verdicts.
+# has a failure to name; both runs must give the same verdicts, and the
+# contracts of account.otc must hold and fail as often on both.
 #
 # ZEP_DEMO_BUILD chooses the build directory (default build-demo/); the
 # installation goes to its prefix/ folder, the examples to example/ and
@@ -56,6 +57,21 @@ file, line and text. The trace, the record files and the JUnit report are in
 $example/bank_tests.zep/.
 EOF
 
+# contracts TRACE: the verdict of the woven contracts in one line.
+contracts() {
+  local held failed
+  held=$(awk '$1 == "TALLY" && $2 == "PASS" { n += $5 } END { print n + 0 }' "$1")
+  failed=$(grep -cE '^(VIOLATION|ILLEGAL|MULTIPLE) ' "$1" || true)
+  echo "Contracts of examples/account.otc: held $held times, failed $failed times."
+}
+echo
+contracts "$example/bank_tests.zep/bank_tests.tdf"
+cat <<EOF
+zepinstr wove them into a copy of account.cpp ($example/bank_tests.zep/instr/);
+the page with the state chart of Account, the states entered and the
+transitions fired is $example/bank_tests.zep/bank_tests.html
+EOF
+
 # The same project for the Cortex-M3 board, run under QEMU: only the
 # toolchain file of the package is added.
 board=$build/example-cortex-m3
@@ -66,12 +82,15 @@ arm-none-eabi-size "$board/bank_tests"
 
 echo
 verdicts() { grep -E "^ *(TEST |PROC |bank\.otd:|FAILED:|PASSED:)" "$1"; }
-if [ $status -eq 0 ] || ! diff <(verdicts "$build/demo-host.out") <(verdicts "$build/demo-board.out"); then
+tallies() { grep -E "^(TALLY|VIOLATION|ILLEGAL|MULTIPLE) " "$1/bank_tests.zep/bank_tests.tdf"; }
+if [ $status -eq 0 ] || ! diff <(verdicts "$build/demo-host.out") <(verdicts "$build/demo-board.out") ||
+   ! diff <(tallies "$example") <(tallies "$board"); then
   echo "The board's report differs from the host's." >&2
   exit 1
 fi
 cat <<EOF
-The board's report has the same verdicts as the host's. The HTML reports, to
+The board's report has the same verdicts as the host's, and its contracts
+held and failed as often. The HTML reports, to
 open in a browser:
 $example/bank_tests.zep/bank_tests.html
 $board/bank_tests.zep/bank_tests.html
