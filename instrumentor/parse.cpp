@@ -162,12 +162,13 @@ void addFunction(Walk &walk, CXCursor cursor, const std::string &path)
     site.tryBody = clang_getCursorKind(body) == CXCursor_CXXTryStmt;
     CXSourceLocation start = clang_getRangeStart(clang_getCursorExtent(body));
     CXFile spellingFile = nullptr, expansionFile = nullptr;
-    unsigned line = 0, column = 0, offset = 0, expansionOffset = 0;
+    unsigned line = 0, column = 0, offset = 0, expansionLine = 0, expansionOffset = 0;
     clang_getSpellingLocation(start, &spellingFile, &line, &column, &offset);
-    clang_getExpansionLocation(start, &expansionFile, nullptr, nullptr, &expansionOffset);
+    clang_getExpansionLocation(start, &expansionFile, &expansionLine, nullptr, &expansionOffset);
     site.fromMacro = !clang_File_isEqual(spellingFile, expansionFile) || offset != expansionOffset;
     site.body.file = path;
-    site.body.line = line;
+    // A body made by a macro is named where the macro is used.
+    site.body.line = site.fromMacro ? expansionLine : line;
     site.body.column = column;
     site.bodyOffset = offset + 1;
     site.constexprFunction = declaredConstexpr(walk.unit, cursor, start);

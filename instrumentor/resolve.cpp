@@ -3,6 +3,8 @@
 // more than one function, or a function that cannot be instrumented.
 #include "instrumentor/resolve.h"
 
+#include <tuple>
+
 namespace zepinstr {
 namespace {
 
@@ -155,13 +157,16 @@ void addEdits(Plan &plan, const std::vector<FunctionSite> &sites, const std::vec
 
 } // namespace
 
+// In the order of their files and lines, so that candidates are listed the
+// same whatever source included a header first.
 std::vector<FunctionSite> distinctSites(const std::vector<FunctionSite> &sites)
 {
-    std::map<std::pair<std::string, size_t>, bool> seen;
-    std::vector<FunctionSite> out;
+    std::map<std::tuple<std::string, unsigned long, size_t>, const FunctionSite *> distinct;
     for (const FunctionSite &site : sites)
-        if (seen.emplace(std::make_pair(site.body.file, site.bodyOffset), true).second)
-            out.push_back(site);
+        distinct.emplace(std::make_tuple(site.body.file, site.body.line, site.bodyOffset), &site);
+    std::vector<FunctionSite> out;
+    for (const auto &[place, site] : distinct)
+        out.push_back(*site);
     return out;
 }
 

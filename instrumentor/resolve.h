@@ -30,7 +30,8 @@ struct Plan {
 Plan planWeaving(const Instrumentation &instrumentation, const std::vector<FunctionSite> &sources,
                  const std::vector<std::vector<std::string>> &classes, const std::vector<FunctionSite> &harness);
 
-// The functions without the second and later sightings of one body.
+// The functions without the second and later sightings of one body, by
+// file and place in it.
 std::vector<FunctionSite> distinctSites(const std::vector<FunctionSite> &sites);
 
 } // namespace zepinstr
