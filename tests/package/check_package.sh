@@ -75,6 +75,7 @@ for generator in "${generators[@]}"; do
   fi
   grep -qi "warning" "$build.1" && { fail "the first build has warnings"; cat "$build.1"; }
   contains "$build.1" "Translating bank.otd for bank_tests" || fail "the first build did not translate"
+  contains "$build.1" "Instrumenting bank_tests" || fail "the first build did not instrument"
   if [ -n "$toolchain" ]; then
     file "$build/bank_tests" | grep -q "ARM" || fail "the harness is not built for the board"
     (cd "$build" && ctest --show-only=json-v1) | grep -q '"TIMEOUT"' || fail "the board's test has no time-out"
@@ -103,6 +104,14 @@ for generator in "${generators[@]}"; do
   # Nothing changed: nothing is translated.
   cmake --build "$build" -j2 >"$build.2" 2>&1 || fail "the second build failed"
   contains "$build.2" "Translating" && fail "an unchanged script was translated again"
+  contains "$build.2" "Instrumenting" && fail "unchanged sources were instrumented again"
+  # A header that account.cpp includes instruments again.
+  touch "$src/account.h"
+  cmake --build "$build" -j2 >"$build.2h" 2>&1 || fail "the build after touching account.h failed"
+  contains "$build.2h" "Instrumenting bank_tests" || fail "touching account.h did not instrument again"
+  for file in account.h account.cpp account.otc approval.h; do
+    cmp -s "$examples/$file" "$src/$file" || fail "the build changed $file"
+  done
 
   # The included stub file is known only from the depfile of the first
   # translation: touching it must translate again, and only once.
