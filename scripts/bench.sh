@@ -14,8 +14,10 @@
 #   --repeat N        runs per size, the fastest counts (default 3)
 #   --starts N        runs of each start-up program (default 30)
 #   --compile         instead: the compile time of the bank example's harness
-#                     beside a GoogleTest file, and edit to verdict
-#                     (scripts/benchcompile.py; --repeat rounds, default 5)
+#                     beside a GoogleTest file, edit to verdict with the
+#                     example's contracts and without, and zepinstr beside
+#                     g++ -fsyntax-only (scripts/benchcompile.py; --repeat
+#                     rounds, default 5)
 #   --zepls EXE       the language server to time (scripts/benchls.py: its
 #                     diagnostics after each of 1,000 changes of a 5,000-line
 #                     script, and its memory); built with the translator
