@@ -32,13 +32,7 @@ bool writeCopy(const std::string &original, const std::string &path, const std::
 
 std::string forwarder(const std::string &original)
 {
-    std::string quoted;
-    for (char c : original) {
-        if (c == '\\' || c == '"')
-            quoted += '\\';
-        quoted += c;
-    }
-    return "#include \"" + quoted + "\"\n";
+    return "#include " + quotedText(original) + "\n";
 }
 
 // The copy's text: whole with its insertions, or a forwarder.
@@ -60,17 +54,6 @@ bool copyText(const std::string &original, const Plan &plan, bool whole, std::st
     }
     text = copyHead(original, edits->second.counters, true) + applyInsertions(content, edits->second.insertions);
     return true;
-}
-
-std::string escapedForDepfile(const std::string &path)
-{
-    std::string out;
-    for (char c : path) {
-        if (c == ' ' || c == '#')
-            out += '\\';
-        out += c;
-    }
-    return out;
 }
 
 } // namespace
@@ -131,9 +114,9 @@ bool writeDepfile(const CopySet &copies, const std::string &oti, const std::stri
     read.insert(canonicalPath(oti));
     if (!copies.harness.empty())
         read.insert(copies.harness);
-    std::string text = escapedForDepfile(stamp) + ":";
+    std::string text = escaped(stamp, " #") + ":";
     for (const std::string &file : read)
-        text += " \\\n  " + escapedForDepfile(file);
+        text += " \\\n  " + escaped(file, " #");
     text += "\n";
     if (!writeIfChanged(depfile, text) || !writeIfChanged(stamp, "")) {
         error = "cannot write " + depfile + " or " + stamp + ": " + std::strerror(errno);

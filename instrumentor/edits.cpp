@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -63,15 +64,25 @@ bool writeIfChanged(const std::string &path, const std::string &text)
     return true;
 }
 
+std::string escaped(const std::string &text, const char *special)
+{
+    std::string out;
+    for (char c : text) {
+        if (c != '\0' && std::strchr(special, c) != nullptr)
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string quotedText(const std::string &text)
+{
+    return "\"" + escaped(text, "\\\"") + "\"";
+}
+
 std::string lineDirective(unsigned long line, const std::string &path)
 {
-    std::string quoted;
-    for (char c : path) {
-        if (c == '\\' || c == '"')
-            quoted += '\\';
-        quoted += c;
-    }
-    return "#line " + std::to_string(line) + " \"" + quoted + "\"\n";
+    return "#line " + std::to_string(line) + " " + quotedText(path) + "\n";
 }
 
 std::string canonicalPath(const std::string &path)

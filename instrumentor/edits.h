@@ -31,6 +31,12 @@ bool readWhole(const std::string &path, std::string &text);
 // The path made absolute and free of "." and "..", links resolved.
 std::string canonicalPath(const std::string &path);
 
+// The text with a backslash before each of the special characters.
+std::string escaped(const std::string &text, const char *special);
+
+// A C string literal of the text.
+std::string quotedText(const std::string &text);
+
 // The directive that makes the next line line `line` of `path`.
 std::string lineDirective(unsigned long line, const std::string &path);
 

@@ -17,22 +17,11 @@ std::string hex(unsigned long value)
     return text;
 }
 
-std::string quoted(const std::string &text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 // A block whose contract fragments report through a site of this kind.
 std::string siteBlock(const char *site, const char *kind, const char *when, const Body &body,
                       const std::string &fragments)
 {
-    return std::string("{\nconst _muv_Site ") + site + "{" + kind + ", " + when + ", " + quoted(body.display) +
+    return std::string("{\nconst _muv_Site ") + site + "{" + kind + ", " + when + ", " + quotedText(body.display) +
            "};\n" + fragments + "}\n";
 }
 

@@ -58,10 +58,10 @@ def edit_to_verdict(source, example, prefix, rounds):
     quiet = {"stdout": subprocess.DEVNULL, "check": True}
     subprocess.run(["cmake", "-S", source, "-B", example, f"-DCMAKE_PREFIX_PATH={prefix}"], **quiet)
     subprocess.run(["cmake", "--build", example], **quiet)
-    verdicts = edit_to_verdict(source, example, prefix, rounds)
-    without_contracts(source, work / "plain-src")
-    plain = edit_to_verdict(work / "plain-src", work / "plain", prefix, rounds)
-    weave, syntax = instrumenting(prefix, source, example, work, rounds)
+    verdicts = []
+    for _ in range(rounds):
+        (source / "bank.otd").touch()
+        verdicts.append(timed(["sh", "-c", f"cmake --build '{example}' && ctest --test-dir '{example}'"])[0])
     return verdicts
 
 
