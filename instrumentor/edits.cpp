@@ -77,7 +77,9 @@ std::string escaped(const std::string &text, const char *special)
 
 std::string quotedText(const std::string &text)
 {
-    return "\"" + escaped(text, "\\\"") + "\"";
+    std::string quoted(1, '"');
+    quoted += escaped(text, "\\\"");
+    return quoted + '"';
 }
 
 std::string lineDirective(unsigned long line, const std::string &path)

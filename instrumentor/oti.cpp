@@ -25,7 +25,10 @@ bool isMarker(const std::string &line)
 
 bool fail(Reader &reader, unsigned long line, const std::string &message)
 {
-    reader.error = reader.path + (line ? ":" + std::to_string(line) : std::string()) + ": " + message;
+    reader.error = reader.path;
+    if (line != 0)
+        reader.error += ':' + std::to_string(line);
+    reader.error += ": " + message;
     return false;
 }
 

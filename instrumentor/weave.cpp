@@ -111,7 +111,8 @@ bool observesEveryMember(const ContractClass &owner)
 
 std::string wovenEntry(const Body &body, const Weaving &weaving)
 {
-    std::string text = "\n" + lineDirective(body.line, body.file);
+    std::string text(1, '\n');
+    text += lineDirective(body.line, body.file);
     for (const std::string &counter : weaving.counters)
         text += "++" + counter + ";\n";
     if (weaving.owner != nullptr)
