@@ -38,6 +38,31 @@ bool checkNames(CheckKind kind, const std::string &code)
     return false;
 }
 
+// The element codes a contract event may name, with their description.
+const char *const *contractCodes(const Event &event, std::string &expected)
+{
+    static const char *const require[] = {"RQ", nullptr};
+    static const char *const ensure[] = {"EN", nullptr};
+    static const char *const invariant[] = {"IV", nullptr};
+    static const char *const left[] = {"ST", "OS", nullptr};
+    static const char *const state[] = {"ST", nullptr};
+    static const char *const transition[] = {"TR", nullptr};
+    static const char *const condition[] = {"RQ", "EN", "IV", nullptr};
+    if (event.type == EventType::Violation) {
+        expected = std::string("a ") + contractName(event.contract);
+        return event.contract == ContractKind::Require ? require
+               : event.contract == ContractKind::Ensure ? ensure
+                                                         : invariant;
+    }
+    if (event.type != EventType::Tally) {
+        expected = "a state or the observation state of a class";
+        return left;
+    }
+    expected = event.tally == TallyKind::State ? "a state" : event.tally == TallyKind::Transition ? "a transition"
+                                                                                                  : "a contract";
+    return event.tally == TallyKind::State ? state : event.tally == TallyKind::Transition ? transition : condition;
+}
+
 class RunBuilder {
 public:
     RunBuilder(const Trace &trace, const std::vector<RecordSet> &records, Run &run)
@@ -144,6 +169,10 @@ private:
         case EventType::Comment: return comment(event);
         case EventType::Stub: return stub(event);
         case EventType::Return: return stubReturn();
+        case EventType::Violation:
+        case EventType::Illegal:
+        case EventType::Multiple:
+        case EventType::Tally: return contract(event);
         }
         return true;
     }
@@ -190,9 +219,30 @@ private:
         item.check = event.check;
         item.passed = event.passed;
         if (!event.passed)
-            for (Item *component : open)
-                if (component->type == ItemType::Component)
-                    component->failed = true;
+            failOpenComponents();
+        return true;
+    }
+
+    void failOpenComponents()
+    {
+        for (Item *component : open)
+            if (component->type == ItemType::Component)
+                component->failed = true;
+    }
+
+    // A contract of the code under test failed: a failed check of whatever
+    // is open. A TALLY only counts; its element is checked here all the same.
+    bool contract(const Event &event)
+    {
+        std::string expected;
+        const char *const *codes = contractCodes(event, expected);
+        const Element *element = lookup(event.file, event.id, hasCode, codes, expected);
+        if (element == nullptr)
+            return false;
+        if (event.type == EventType::Tally)
+            return true;
+        add(ItemType::Contract, event.file, element).event = &event;
+        failOpenComponents();
         return true;
     }
 
@@ -323,6 +373,10 @@ private:
         case ItemType::Unexpected:
             counts.unexpected++;
             break;
+        case ItemType::Contract:
+            counts.checks++;
+            counts.checksFailed++;
+            break;
         default:
             break;
         }
@@ -367,6 +421,7 @@ bool buildRun(const Trace &trace, const std::vector<RecordSet> &records, Run &ru
         error = builder.error;
         return false;
     }
+    run.charts = buildClassCharts(trace, records);
     return true;
 }
 
