@@ -97,7 +97,7 @@ public:
             return 0;
         std::string_view digits = word();
         if (!parseHex(digits, value))
-            numberProblem(what, digits, "a lower-case hexadecimal number");
+            numberProblem(what, digits, "a lower-case hexadecimal number", "0123456789abcdef");
         return value;
     }
 
@@ -108,7 +108,7 @@ public:
             return 0;
         std::string_view digits = word();
         if (!parseDecimal(digits, value))
-            numberProblem(what, digits, "a decimal count");
+            numberProblem(what, digits, "a decimal count", "0123456789");
         return value;
     }
 
@@ -170,11 +170,11 @@ public:
     }
 
 private:
-    void numberProblem(const char *what, std::string_view digits, const char *expected)
+    void numberProblem(const char *what, std::string_view digits, const char *expected, const char *allowed)
     {
         if (!problem.empty())
             return;
-        bool digitsOnly = !digits.empty() && digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+        bool digitsOnly = !digits.empty() && digits.find_first_not_of(allowed) == std::string_view::npos;
         if (digitsOnly)
             problem = std::string(what) + " " + quoted(digits, 40) + " is too large";
         else
