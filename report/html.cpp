@@ -156,6 +156,7 @@ private:
         for (const RecordSet &records : *run.records)
             scripts += "<li>" + escaped(oneLine(records.source)) + "</li>";
         term("Scripts", scripts + "</ul>");
+        writeChartSummary();
         out += "</dl>\n";
         std::string notes = runNotes(run);
         for (size_t begin = 0, end; (end = notes.find('\n', begin)) != std::string::npos; begin = end + 1)
@@ -207,6 +208,25 @@ private:
         for (const auto &child : item.children)
             writeItem(*child);
         out += "</div>\n";
+    }
+
+    // How much of the state charts the run reached, linked to the pictures.
+    void writeChartSummary()
+    {
+        if (run.charts.empty())
+            return;
+        size_t states = 0, entered = 0, transitions = 0, fired = 0;
+        for (const ClassChart &chart : run.charts) {
+            states += chart.states.size();
+            transitions += chart.transitions.size();
+            for (const ChartState &state : chart.states)
+                entered += state.entered != 0;
+            for (const ChartTransition &transition : chart.transitions)
+                fired += transition.fired != 0;
+        }
+        term("Classes", "<a href=\"#classes\">" + std::to_string(run.charts.size()) + "</a>: " +
+                            std::to_string(entered) + " of " + std::to_string(states) + " states entered, " +
+                            std::to_string(fired) + " of " + std::to_string(transitions) + " transitions fired");
     }
 
     // Each class of the contract scripts: its state chart as a picture and
