@@ -57,7 +57,8 @@ h3 { font-size: 16px; margin: 16px 0 6px; }
 .legend { margin: 0; color: #57606a; }
 .chart { display: flex; flex-wrap: wrap; align-items: center; gap: 8px 32px; }
 .statechart { display: block; max-width: 100%; height: auto; margin: 8px 0; }
-.class ul { margin: 4px 0; padding-left: 20px; font-family: ui-monospace, "DejaVu Sans Mono", monospace; font-size: 13px; }
+.class ul { margin: 4px 0; padding-left: 20px; }
+.class li { font-family: ui-monospace, "DejaVu Sans Mono", monospace; font-size: 13px; }
 td { padding: 1px 8px; border: 1px solid #d0d7de; }
 .failures-only main .passed { display: none; }
 )";

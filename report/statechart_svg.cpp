@@ -116,7 +116,9 @@ private:
             boxes.push_back({{}, width, {0, -1}});
             widest = std::max(widest, width);
         }
-        double radius = count < 2 ? 0 : std::max(120.0, (widest + 80) / (2 * std::sin(pi / static_cast<double>(count))));
+        double radius = 0;
+        if (count > 1)
+            radius = std::max(120.0, (widest + 80) / (2 * std::sin(pi / static_cast<double>(count))));
         for (size_t at = 0; at < count; at++) {
             double angle = count == 2 ? pi * (1 - static_cast<double>(at))
                                       : -pi / 2 + 2 * pi * static_cast<double>(at) / static_cast<double>(count);
@@ -193,8 +195,8 @@ private:
                 "\" stroke=\"" + (entered ? green : grey) + "\" stroke-width=\"" + (entered ? "2" : "1.3") + "\"" +
                 (entered ? "" : " stroke-dasharray=\"5 4\"") + "/>\n";
         text(box.centre + Point{0, -3}, name, 13, "middle", entered ? "#1f2328" : "#6e7781", " font-weight=\"700\"");
-        text(box.centre + Point{0, 13}, entered ? "entered " + std::to_string(state.entered) + "\xc3\x97" : "never entered",
-             11, "middle", entered ? green : "#6e7781");
+        std::string times = entered ? "entered " + std::to_string(state.entered) + "\xc3\x97" : "never entered";
+        text(box.centre + Point{0, 13}, times, 11, "middle", entered ? green : "#6e7781");
         body += "</g>\n";
         if (state.illegal)
             drawNoState(edge(box, turned(box.outward, 10)), turned(box.outward, 10),

@@ -5,7 +5,8 @@
 #include "report/statechart_svg.h"
 #include "report_support.h"
 
-#include <regex>
+#include <array>
+#include <cstdio>
 
 namespace zepreport {
 namespace {
@@ -63,14 +64,16 @@ TEST(ContractEvents, MustNameAnElementOfTheirKind)
     }
 }
 
-// Boxes of a picture: x, y, width, height.
-std::vector<std::array<double, 4>> boxesOf(const std::string &svg)
+// x, y, width and height of every box of a picture, or of its view box.
+std::vector<std::array<double, 4>> numbersAfter(const std::string &svg, const char *start, const char *format)
 {
-    std::vector<std::array<double, 4>> boxes;
-    std::regex rect("<rect x=\"([-0-9.]+)\" y=\"([-0-9.]+)\" width=\"([0-9.]+)\" height=\"([0-9.]+)\"");
-    for (std::sregex_iterator at(svg.begin(), svg.end(), rect), end; at != end; ++at)
-        boxes.push_back({std::stod((*at)[1]), std::stod((*at)[2]), std::stod((*at)[3]), std::stod((*at)[4])});
-    return boxes;
+    std::vector<std::array<double, 4>> found;
+    for (size_t at = svg.find(start); at != std::string::npos; at = svg.find(start, at + 1)) {
+        std::array<double, 4> box{};
+        if (std::sscanf(svg.c_str() + at, format, &box[0], &box[1], &box[2], &box[3]) == 4)
+            found.push_back(box);
+    }
+    return found;
 }
 
 TEST(StateChartPicture, KeepsEveryBoxApartAndInsideThePicture)
@@ -82,18 +85,17 @@ TEST(StateChartPicture, KeepsEveryBoxApartAndInsideThePicture)
         elements[count].text = std::string(count * 3, 'S') + std::to_string(count);
         chart.states.push_back({&elements[count], count % 2, 0, 0});
         std::string svg = stateChartSvg(chart);
-        std::smatch view;
-        ASSERT_TRUE(std::regex_search(svg, view, std::regex("viewBox=\"([-0-9.]+) ([-0-9.]+) ([0-9.]+) ([0-9.]+)\"")));
-        double left = std::stod(view[1]), top = std::stod(view[2]);
-        double right = left + std::stod(view[3]), bottom = top + std::stod(view[4]);
-        auto boxes = boxesOf(svg);
+        auto view = numbersAfter(svg, "viewBox=", "viewBox=\"%lf %lf %lf %lf\"");
+        ASSERT_EQ(view.size(), 1u) << svg;
+        double left = view[0][0], top = view[0][1], right = left + view[0][2], bottom = top + view[0][3];
+        auto boxes = numbersAfter(svg, "<rect ", "<rect x=\"%lf\" y=\"%lf\" width=\"%lf\" height=\"%lf\"");
         ASSERT_EQ(boxes.size(), count);
         for (size_t a = 0; a < count; a++) {
             auto [x, y, w, h] = boxes[a];
             EXPECT_TRUE(x >= left && y >= top && x + w <= right && y + h <= bottom) << count << " states:\n" << svg;
             for (size_t b = a + 1; b < count; b++)
-                EXPECT_TRUE(x + w + 20 < boxes[b][0] || boxes[b][0] + boxes[b][2] + 20 < x || y + h + 20 < boxes[b][1] ||
-                            boxes[b][1] + boxes[b][3] + 20 < y)
+                EXPECT_TRUE(x + w + 20 < boxes[b][0] || boxes[b][0] + boxes[b][2] + 20 < x ||
+                            y + h + 20 < boxes[b][1] || boxes[b][1] + boxes[b][3] + 20 < y)
                     << "boxes " << a << " and " << b << " of " << count << " states meet:\n" << svg;
         }
     }
