@@ -41,26 +41,20 @@ bool checkNames(CheckKind kind, const std::string &code)
 // The element codes a contract event may name, with their description.
 const char *const *contractCodes(const Event &event, std::string &expected)
 {
-    static const char *const require[] = {"RQ", nullptr};
-    static const char *const ensure[] = {"EN", nullptr};
-    static const char *const invariant[] = {"IV", nullptr};
-    static const char *const left[] = {"ST", "OS", nullptr};
-    static const char *const state[] = {"ST", nullptr};
-    static const char *const transition[] = {"TR", nullptr};
-    static const char *const condition[] = {"RQ", "EN", "IV", nullptr};
     if (event.type == EventType::Violation) {
+        static const char *const violated[][2] = {{"RQ", nullptr}, {"EN", nullptr}, {"IV", nullptr}};
         expected = std::string("a ") + contractName(event.contract);
-        return event.contract == ContractKind::Require ? require
-               : event.contract == ContractKind::Ensure ? ensure
-                                                         : invariant;
+        return violated[static_cast<int>(event.contract)];
     }
     if (event.type != EventType::Tally) {
+        static const char *const left[] = {"ST", "OS", nullptr};
         expected = "a state or the observation state of a class";
         return left;
     }
-    expected = event.tally == TallyKind::State ? "a state" : event.tally == TallyKind::Transition ? "a transition"
-                                                                                                  : "a contract";
-    return event.tally == TallyKind::State ? state : event.tally == TallyKind::Transition ? transition : condition;
+    static const char *const tallied[][4] = {{"ST", nullptr}, {"TR", nullptr}, {"RQ", "EN", "IV", nullptr}};
+    static const char *const names[] = {"a state", "a transition", "a contract"};
+    expected = names[static_cast<int>(event.tally)];
+    return tallied[static_cast<int>(event.tally)];
 }
 
 class RunBuilder {
