@@ -144,9 +144,11 @@ std::string formatTextReport(const Run &run)
         out += "No test component was run.\n";
     for (const auto &child : run.root.children)
         writeItem(out, *child, 0);
+    // Appended piece by piece: "\n" + a returned string makes g++ 12 warn
+    // of an overlapping copy that cannot happen.
     if (!run.charts.empty())
-        out += "\n" + formatCharts(run.charts);
-    out += "\n" + runNotes(run);
+        out.append("\n").append(formatCharts(run.charts));
+    out.append("\n").append(runNotes(run));
     out += std::string(run.passed() ? "PASSED" : "FAILED") + ": " + countText(run.counts) + "\n";
     return out;
 }
