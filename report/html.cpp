@@ -4,6 +4,8 @@
 // well as HTML (the style and script hold no "<" or "&"), so that tools for
 // XML can read it too.
 #include "report/html.h"
+#include "report/contracts.h"
+#include "report/statechart_svg.h"
 #include "report/lines.h"
 #include "report/text.h"
 #include "report/textreport.h"
@@ -49,6 +51,14 @@ pre > span { display: block; padding: 0 8px; }
 pre > span.here { background: #fdecea; font-weight: 600; }
 pre .n { display: inline-block; min-width: 4ch; margin-right: 12px; text-align: right; color: #6e7781; user-select: none; }
 table { border-collapse: collapse; margin: 2px 0 2px 16px; }
+#classes { margin-top: 24px; border-top: 1px solid #d0d7de; }
+h2 { font-size: 20px; margin: 12px 0 4px; }
+h3 { font-size: 16px; margin: 16px 0 6px; }
+.legend { margin: 0; color: #57606a; }
+.chart { display: flex; flex-wrap: wrap; align-items: center; gap: 8px 32px; }
+.statechart { display: block; max-width: 100%; height: auto; margin: 8px 0; }
+.class ul { margin: 4px 0; padding-left: 20px; }
+.class li { font-family: ui-monospace, "DejaVu Sans Mono", monospace; font-size: 13px; }
 td { padding: 1px 8px; border: 1px solid #d0d7de; }
 .failures-only main .passed { display: none; }
 )";
@@ -79,7 +89,7 @@ const char *stateOf(const Item &item)
 {
     if (item.type == ItemType::Check)
         return item.passed ? " passed" : " failed";
-    return item.type == ItemType::Unexpected ? " failed" : "";
+    return item.type == ItemType::Unexpected || item.type == ItemType::Contract ? " failed" : "";
 }
 
 const char *classOf(const Item &item)
@@ -92,6 +102,7 @@ const char *classOf(const Item &item)
     case ItemType::Recover: return "handling";
     case ItemType::Unexpected: return "unexpected";
     case ItemType::StubCall: return "stub";
+    case ItemType::Contract: return "contract";
     case ItemType::Component: break;
     }
     return "component";
@@ -116,6 +127,7 @@ public:
             out += "<p>No test component was run.</p>\n";
         for (const auto &child : run.root.children)
             writeItem(*child);
+        writeCharts();
         out += "</main>\n<script>\n" + std::string(script) + "</script>\n</body>\n</html>\n";
         return out;
     }
@@ -145,6 +157,7 @@ private:
         for (const RecordSet &records : *run.records)
             scripts += "<li>" + escaped(oneLine(records.source)) + "</li>";
         term("Scripts", scripts + "</ul>");
+        writeChartSummary();
         out += "</dl>\n";
         std::string notes = runNotes(run);
         for (size_t begin = 0, end; (end = notes.find('\n', begin)) != std::string::npos; begin = end + 1)
@@ -163,7 +176,7 @@ private:
         }
         out += "<div class=\"item " + std::string(classOf(item)) + stateOf(item) + "\">\n<p>" +
                escaped(itemText(item)) + "</p>\n";
-        if (item.type == ItemType::Check && !item.passed)
+        if ((item.type == ItemType::Check && !item.passed) || item.type == ItemType::Contract)
             writeExcerpt(item);
         if (!item.values.empty()) {
             out += "<table>\n";
@@ -196,6 +209,44 @@ private:
         for (const auto &child : item.children)
             writeItem(*child);
         out += "</div>\n";
+    }
+
+    // How much of the state charts the run reached, linked to the pictures.
+    void writeChartSummary()
+    {
+        if (run.charts.empty())
+            return;
+        size_t states = 0, entered = 0, transitions = 0, fired = 0;
+        for (const ClassChart &chart : run.charts) {
+            states += chart.states.size();
+            transitions += chart.transitions.size();
+            for (const ChartState &state : chart.states)
+                entered += state.entered != 0;
+            for (const ChartTransition &transition : chart.transitions)
+                fired += transition.fired != 0;
+        }
+        term("Classes", "<a href=\"#classes\">" + std::to_string(run.charts.size()) + "</a>: " +
+                            std::to_string(entered) + " of " + std::to_string(states) + " states entered, " +
+                            std::to_string(fired) + " of " + std::to_string(transitions) + " transitions fired");
+    }
+
+    // Each class of the contract scripts: its state chart as a picture and
+    // the lines of the text report beside it.
+    void writeCharts()
+    {
+        if (run.charts.empty())
+            return;
+        out += "<section id=\"classes\">\n<h2>Classes and state charts</h2>\n"
+               "<p class=\"legend\">Green: entered or fired; grey and dashed: never reached; red: an illegal or "
+               "multiple transition, which leaves the object in no state.</p>\n";
+        for (const ClassChart &chart : run.charts) {
+            out += "<div class=\"class\">\n<h3>" + escaped(chartTitle(chart)) + "</h3>\n<div class=\"chart\">\n" +
+                   stateChartSvg(chart) + "<ul>\n";
+            for (const std::string &line : chartLines(chart))
+                out += "<li>" + escaped(line) + "</li>\n";
+            out += "</ul>\n</div>\n</div>\n";
+        }
+        out += "</section>\n";
     }
 
     void writeExcerpt(const Item &item)

@@ -1,4 +1,5 @@
 #include "report/junit.h"
+#include "report/contracts.h"
 #include "report/text.h"
 
 #include <vector>
@@ -24,6 +25,12 @@ struct TestCase {
     std::string output;                 // printed values
 };
 
+std::string contractFailure(const Item &item)
+{
+    return "<failure" + attribute("message", item.records->where(*item.element) + ": " + contractDetail(item)) +
+           attribute("type", contractKindText(item)) + "/>";
+}
+
 // What inside a test case says about it: its failed checks (PROC calls and
 // stub calls included), an unexpected exception caught by its own handler,
 // and the values it printed.
@@ -34,8 +41,11 @@ void collectFailures(const Item &item, TestCase &testCase)
         if (inner.type == ItemType::Check && !inner.passed)
             testCase.failures.push_back("<failure" +
                                         attribute("message", inner.records->where(*inner.element) + ": " +
-                                                                 oneLine(inner.element->text)) +
+                                                                 oneLine(inner.element->text) +
+                                                                 stubConditionSuffix(inner)) +
                                         attribute("type", RecordSet::kindName(*inner.element)) + "/>");
+        if (inner.type == ItemType::Contract)
+            testCase.failures.push_back(contractFailure(inner));
         if (inner.type == ItemType::Unexpected && inner.element == testCase.item->element)
             testCase.failures.push_back(
                 "<failure" +
@@ -87,6 +97,56 @@ void writeCase(std::string &out, const TestCase &testCase)
     out += "    </testcase>\n";
 }
 
+// Contracts that failed outside any test case: while the run set up a
+// class or suite, or in a static object's constructor or destructor.
+void collectOutsideCases(const Item &item, std::vector<std::string> &failures)
+{
+    for (const auto &child : item.children) {
+        if (child->type == ItemType::Contract)
+            failures.push_back(contractFailure(*child));
+        if (child->type != ItemType::Component || child->component != ComponentKind::Case)
+            collectOutsideCases(*child, failures);
+    }
+}
+
+// The suite "contracts": the states entered and transitions fired as
+// properties and the lines of the text report as its output, and a test
+// case "outside test cases" that fails with the contracts that failed
+// outside them. Empty when the run has neither.
+std::string contractSuite(const Run &run, uint64_t &tests, uint64_t &failures)
+{
+    std::vector<std::string> outside;
+    collectOutsideCases(run.root, outside);
+    if (run.charts.empty() && outside.empty())
+        return "";
+    std::string out = "  <testsuite" + attribute("name", "contracts") + attribute("tests", outside.empty() ? 0 : 1) +
+                      attribute("failures", outside.empty() ? 0 : 1) + attribute("errors", 0) + ">\n";
+    std::string properties;
+    for (const ClassChart &chart : run.charts) {
+        std::string name = className(*chart.element);
+        for (const ChartState &state : chart.states)
+            properties += "      <property" + attribute("name", name + " STATE " + oneLine(state.element->text)) +
+                          attribute("value", state.entered) + "/>\n";
+        for (const ChartTransition &transition : chart.transitions)
+            properties += "      <property" +
+                          attribute("name", name + " TRANSITION " + oneLine(transition.element->text)) +
+                          attribute("value", transition.fired) + "/>\n";
+    }
+    if (!properties.empty())
+        out += "    <properties>\n" + properties + "    </properties>\n";
+    if (!outside.empty()) {
+        out += "    <testcase" + attribute("name", "outside test cases") + attribute("classname", "contracts") + ">\n";
+        for (const std::string &failure : outside)
+            out += "      " + failure + "\n";
+        out += "    </testcase>\n";
+        tests++;
+        failures++;
+    }
+    if (!run.charts.empty())
+        out += "    <system-out>" + xmlEscape(formatCharts(run.charts), false) + "</system-out>\n";
+    return out + "  </testsuite>\n";
+}
+
 } // namespace
 
 std::string formatJUnit(const Run &run)
@@ -116,6 +176,7 @@ std::string formatJUnit(const Run &run)
         suites.push_back(std::move(suite));
     }
 
+    std::string contracts = contractSuite(run, tests, failures);
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     out += "<testsuites" + attribute("name", run.trace->path) + attribute("tests", tests) +
            attribute("failures", failures) + attribute("errors", errors) + ">\n";
@@ -131,7 +192,7 @@ std::string formatJUnit(const Run &run)
             writeCase(out, testCase);
         out += "  </testsuite>\n";
     }
-    out += "</testsuites>\n";
+    out += contracts + "</testsuites>\n";
     return out;
 }
 

@@ -38,6 +38,25 @@ bool checkNames(CheckKind kind, const std::string &code)
     return false;
 }
 
+// The element codes a contract event may name, with their description.
+const char *const *contractCodes(const Event &event, std::string &expected)
+{
+    if (event.type == EventType::Violation) {
+        static const char *const violated[][2] = {{"RQ", nullptr}, {"EN", nullptr}, {"IV", nullptr}};
+        expected = std::string("a ") + contractName(event.contract);
+        return violated[static_cast<int>(event.contract)];
+    }
+    if (event.type != EventType::Tally) {
+        static const char *const left[] = {"ST", "OS", nullptr};
+        expected = "a state or the observation state of a class";
+        return left;
+    }
+    static const char *const tallied[][4] = {{"ST", nullptr}, {"TR", nullptr}, {"RQ", "EN", "IV", nullptr}};
+    static const char *const names[] = {"a state", "a transition", "a contract"};
+    expected = names[static_cast<int>(event.tally)];
+    return tallied[static_cast<int>(event.tally)];
+}
+
 class RunBuilder {
 public:
     RunBuilder(const Trace &trace, const std::vector<RecordSet> &records, Run &run)
@@ -144,6 +163,10 @@ private:
         case EventType::Comment: return comment(event);
         case EventType::Stub: return stub(event);
         case EventType::Return: return stubReturn();
+        case EventType::Violation:
+        case EventType::Illegal:
+        case EventType::Multiple:
+        case EventType::Tally: return contract(event);
         }
         return true;
     }
@@ -190,9 +213,30 @@ private:
         item.check = event.check;
         item.passed = event.passed;
         if (!event.passed)
-            for (Item *component : open)
-                if (component->type == ItemType::Component)
-                    component->failed = true;
+            failOpenComponents();
+        return true;
+    }
+
+    void failOpenComponents()
+    {
+        for (Item *component : open)
+            if (component->type == ItemType::Component)
+                component->failed = true;
+    }
+
+    // A contract of the code under test failed: a failed check of whatever
+    // is open. A TALLY only counts; its element is checked here all the same.
+    bool contract(const Event &event)
+    {
+        std::string expected;
+        const char *const *codes = contractCodes(event, expected);
+        const Element *element = lookup(event.file, event.id, hasCode, codes, expected);
+        if (element == nullptr)
+            return false;
+        if (event.type == EventType::Tally)
+            return true;
+        add(ItemType::Contract, event.file, element).event = &event;
+        failOpenComponents();
         return true;
     }
 
@@ -323,6 +367,10 @@ private:
         case ItemType::Unexpected:
             counts.unexpected++;
             break;
+        case ItemType::Contract:
+            counts.checks++;
+            counts.checksFailed++;
+            break;
         default:
             break;
         }
@@ -367,6 +415,7 @@ bool buildRun(const Trace &trace, const std::vector<RecordSet> &records, Run &ru
         error = builder.error;
         return false;
     }
+    run.charts = buildClassCharts(trace, records);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "report/records.h"
+#include "report/statechart.h"
 #include "report/trace.h"
 
 #include <memory>
@@ -12,7 +13,7 @@
 
 namespace zepreport {
 
-enum class ItemType { Component, Check, Print, Comment, ErrorHandling, Recover, Unexpected, StubCall };
+enum class ItemType { Component, Check, Print, Comment, ErrorHandling, Recover, Unexpected, StubCall, Contract };
 
 struct Item {
     ItemType type = ItemType::Component;
@@ -28,6 +29,7 @@ struct Item {
     // Component: its LEAVE came; StubCall: its RETURN came; Print: its PRINTED came.
     bool finished = false;
     uint64_t recovered = 0;                                    // Recover: the component's id
+    const Event *event = nullptr;  // Contract: its VIOLATION, ILLEGAL or MULTIPLE line, a failed check
     std::vector<std::pair<std::string, std::string>> values;  // Print: expression and value
     std::vector<std::unique_ptr<Item>> children;
     Item *parent = nullptr;
@@ -45,6 +47,7 @@ struct Run {
     const std::vector<RecordSet> *records = nullptr;
     Item root;  // ComponentKind::Run: what the top-level RUN ran
     Counts counts;
+    std::vector<ClassChart> charts;  // the classes of the contract scripts
 
     // Every test case and check passed, nothing was unexpected and the run
     // came to its END.

@@ -2,6 +2,7 @@
 // Passed checks are left out, except those of stubs, exceptions and methods,
 // whose passing says that something happened at all.
 #include "report/textreport.h"
+#include "report/contracts.h"
 #include "report/text.h"
 
 namespace zepreport {
@@ -59,7 +60,7 @@ std::string itemText(const Item &item)
         return componentTitle(item) + ": " + verdictText(item);
     case ItemType::Check:
         return where(item) + ": " + RecordSet::kindName(*item.element) + (item.passed ? " passed: " : " failed: ") +
-               oneLine(item.element->text) + happened(item);
+               oneLine(item.element->text) + happened(item) + stubConditionSuffix(item);
     case ItemType::Print:
         return where(item) + ": PRINT " + oneLine(item.element->text) + (item.finished ? "" : " (did not end)");
     case ItemType::Comment:
@@ -78,6 +79,8 @@ std::string itemText(const Item &item)
     case ItemType::StubCall:
         return where(item) + ": STUB " + oneLine(item.element->text) + " called" +
                (item.finished ? "" : " (did not return)");
+    case ItemType::Contract:
+        return contractText(item);
     }
     return "";
 }
@@ -141,7 +144,11 @@ std::string formatTextReport(const Run &run)
         out += "No test component was run.\n";
     for (const auto &child : run.root.children)
         writeItem(out, *child, 0);
-    out += "\n" + runNotes(run);
+    // Appended piece by piece: "\n" + a returned string makes g++ 12 warn
+    // of an overlapping copy that cannot happen.
+    if (!run.charts.empty())
+        out.append("\n").append(formatCharts(run.charts));
+    out.append("\n").append(runNotes(run));
     out += std::string(run.passed() ? "PASSED" : "FAILED") + ": " + countText(run.counts) + "\n";
     return out;
 }

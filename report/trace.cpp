@@ -37,6 +37,16 @@ const char *checkName(CheckKind kind)
     return "?";
 }
 
+const char *contractName(ContractKind kind)
+{
+    switch (kind) {
+    case ContractKind::Require: return "REQUIRE";
+    case ContractKind::Ensure: return "ENSURE";
+    case ContractKind::Invariant: return "INVARIANT";
+    }
+    return "?";
+}
+
 namespace {
 
 // The run-time library is always initialised with these bases; the record
@@ -87,7 +97,7 @@ public:
             return 0;
         std::string_view digits = word();
         if (!parseHex(digits, value))
-            numberProblem(what, digits, "a lower-case hexadecimal number");
+            numberProblem(what, digits, "a lower-case hexadecimal number", "0123456789abcdef");
         return value;
     }
 
@@ -98,7 +108,7 @@ public:
             return 0;
         std::string_view digits = word();
         if (!parseDecimal(digits, value))
-            numberProblem(what, digits, "a decimal count");
+            numberProblem(what, digits, "a decimal count", "0123456789");
         return value;
     }
 
@@ -160,11 +170,11 @@ public:
     }
 
 private:
-    void numberProblem(const char *what, std::string_view digits, const char *expected)
+    void numberProblem(const char *what, std::string_view digits, const char *expected, const char *allowed)
     {
         if (!problem.empty())
             return;
-        bool digitsOnly = !digits.empty() && digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+        bool digitsOnly = !digits.empty() && digits.find_first_not_of(allowed) == std::string_view::npos;
         if (digitsOnly)
             problem = std::string(what) + " " + quoted(digits, 40) + " is too large";
         else
@@ -180,6 +190,37 @@ const ComponentKind componentKinds[] = {ComponentKind::Class, ComponentKind::Sui
                                         ComponentKind::Proc};
 const char *const checkWords[] = {"EXPRESSION", "PROPERTY", "CONDITION", "EXCEPTION", "METHOD", "STUB", nullptr};
 const char *const verdictWords[] = {"FAIL", "PASS", nullptr};
+
+const char *const contractWords[] = {"REQUIRE", "ENSURE", "INVARIANT", nullptr};
+const char *const whenWords[] = {"IN", "AFTER", "BEFORE", nullptr};
+const char *const tallyWords[] = {"STATE", "TRANSITION", "PASS", nullptr};
+
+// The events of the contracts woven into the code under test; false when
+// name is none of them.
+bool contractEvent(std::string_view name, Fields &fields, Event &event)
+{
+    if (name == "VIOLATION") {
+        event.type = EventType::Violation;
+        event.contract = static_cast<ContractKind>(fields.choice("the contract kind", contractWords));
+        event.id = fields.hex("the element");
+        event.file = fields.hex("the file index");
+        event.when = static_cast<ContractWhen>(fields.choice("the moment", whenWords));
+        event.function = fields.text("the function");
+    } else if (name == "ILLEGAL" || name == "MULTIPLE") {
+        event.type = name == "ILLEGAL" ? EventType::Illegal : EventType::Multiple;
+        event.id = fields.hex("the state");
+        event.file = fields.hex("the file index");
+    } else if (name == "TALLY") {
+        event.type = EventType::Tally;
+        event.tally = static_cast<TallyKind>(fields.choice("the tally kind", tallyWords));
+        event.id = fields.hex("the element");
+        event.file = fields.hex("the file index");
+        event.count = fields.decimal("the count");
+    } else {
+        return false;
+    }
+    return true;
+}
 
 // A word a later format version could use for a new event.
 bool looksLikeEventName(std::string_view word)
@@ -264,9 +305,9 @@ private:
         } else if (name == "RETURN") {
             event.type = EventType::Return;
             event.file = fields.hex("the file index");
-        } else if (looksLikeEventName(name)) {
-            return true;  // an event of a later version: skipped
-        } else {
+        } else if (!contractEvent(name, fields, event)) {
+            if (looksLikeEventName(name))
+                return true;  // an event of a later version: skipped
             return fail("not a trace event: " + quoted(name, 40));
         }
         if (!fields.finished())

@@ -9,9 +9,15 @@
 
 namespace zepreport {
 
-enum class EventType { Enter, Leave, Check, Error, Recover, Unexpected, Print, Value, Printed, Comment, Stub, Return };
+enum class EventType {
+    Enter, Leave, Check, Error, Recover, Unexpected, Print, Value, Printed, Comment, Stub, Return,
+    Violation, Illegal, Multiple, Tally  // the contracts woven into the code under test
+};
 enum class ComponentKind { Run, Class, Suite, Case, Proc };
 enum class CheckKind { Expression, Property, Condition, Exception, Method, Stub };
+enum class ContractKind { Require, Ensure, Invariant };  // VIOLATION
+enum class ContractWhen { In, After, Before };           // VIOLATION
+enum class TallyKind { State, Transition, Pass };        // TALLY
 
 struct Event {
     EventType type = EventType::Enter;
@@ -19,10 +25,17 @@ struct Event {
     ComponentKind component = ComponentKind::Run;  // ENTER, LEAVE
     CheckKind check = CheckKind::Expression;       // CHECK
     bool passed = false;                           // CHECK
-    uint64_t id = 0;    // the element of ENTER, CHECK, ERROR, RECOVER, UNEXPECTED, PRINT, COMMENT, STUB
+    // The element of ENTER, CHECK, ERROR, RECOVER, UNEXPECTED, PRINT, COMMENT, STUB, VIOLATION, TALLY;
+    // ILLEGAL, MULTIPLE: the state left, or the observation state of the class.
+    uint64_t id = 0;
     uint64_t file = 0;  // its file index (RETURN: the stub's file)
     uint64_t runner = 0, runnerFile = 0;  // ENTER
     std::string expression, value;        // VALUE
+    ContractKind contract = ContractKind::Require;  // VIOLATION
+    ContractWhen when = ContractWhen::In;           // VIOLATION
+    std::string function;                           // VIOLATION: the method, "Lift::call"
+    TallyKind tally = TallyKind::State;             // TALLY
+    uint64_t count = 0;                             // TALLY
 };
 
 // A FILE line: the checksum pair of one source file's record files.
@@ -49,6 +62,8 @@ struct Trace {
 const char *componentName(ComponentKind kind);
 // Name of a check kind as the scripts write it: "CHECK PROPERTY"...
 const char *checkName(CheckKind kind);
+// "REQUIRE", "ENSURE" or "INVARIANT".
+const char *contractName(ContractKind kind);
 
 // Reads the trace file at path. On failure error holds "path:line: reason"
 // (or "path: reason") and false is returned.

@@ -4,9 +4,10 @@
     seeds.py ROOT DEST
 
 ROOT is the repository, DEST a folder that gets one corpus folder per target
-(scanner, otd, otc, include, reader, oti). The scripts come from the inputs of the case
-folders (tests/*/cases/*/input), the examples and the script texts that the
-unit tests hand to parseText, translate, write, parse and scan; nothing is
+(scanner, otd, otc, include, reader, oti, trace). The scripts come from the
+inputs of the case folders (tests/*/cases/*/input), the examples and the
+script texts that the unit tests hand to parseText, translate, write, parse
+and scan; the traces from the report cases, with any checksum pair; nothing is
 kept in the repository twice.
 """
 import hashlib
@@ -86,7 +87,7 @@ def session(name, text):
 def main():
     root = pathlib.Path(sys.argv[1]).resolve()
     dest = pathlib.Path(sys.argv[2])
-    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader", "oti")}
+    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader", "oti", "trace")}
     for folder in corpora.values():
         folder.mkdir(parents=True, exist_ok=True)
 
@@ -94,6 +95,8 @@ def main():
         data = text.encode("latin-1", errors="replace")
         (corpora[corpus] / hashlib.sha1(data).hexdigest()).write_bytes(data)
 
+    for trace in sorted(root.glob("tests/report/cases/*/trace")):
+        keep("trace", re.sub(r"@CK:[^@]*@", "1 2", trace.read_text(encoding="utf-8")))
     otd = []
     for name, text in list(project_scripts(root)) + list(test_scripts(root)):
         keep("scanner", text)

@@ -58,6 +58,8 @@ Account::MonthlyFee &amp;&amp; std::string(\"&lt;b&gt;&amp;amp;\") != \"'\")</p>
   contains "$dom" '<p id="filter"><label>' || fail "the script of the page did not show the filter"
   # OverdraftTests and its Overdrawn, and nothing else.
   [ "$(grep -c '<details class="failed" open="open">' "$dom")" -eq 2 ] || fail "other branches than the failed are open"
+  # A page with classes of contract scripts draws their state charts as pictures the browser takes.
+  if grep -q '<section id="classes">' "$1"; then contains "$dom" '<svg class="statechart"' || fail "no state chart"; fi
 }
 
 generators=("Unix Makefiles")
