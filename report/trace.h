@@ -9,7 +9,7 @@
 
 namespace zepreport {
 
-enum class EventType { Enter, Leave, Check, Error, Recover, Unexpected, Print, Value, Printed, Comment, Stub, Return };
+enum class EventType { Enter, Leave, Check, Error, Recover, Unexpected, Thrown, Print, Value, Printed, Comment, Stub, Return };
 enum class ComponentKind { Run, Class, Suite, Case, Proc };
 enum class CheckKind { Expression, Property, Condition, Exception, Method, Stub };
 
@@ -22,7 +22,7 @@ struct Event {
     uint64_t id = 0;    // the element of ENTER, CHECK, ERROR, RECOVER, UNEXPECTED, PRINT, COMMENT, STUB
     uint64_t file = 0;  // its file index (RETURN: the stub's file)
     uint64_t runner = 0, runnerFile = 0;  // ENTER
-    std::string expression, value;        // VALUE
+    std::string expression, value;        // VALUE; THROWN: the type and the what() text
 };
 
 // A FILE line: the checksum pair of one source file's record files.
@@ -41,6 +41,7 @@ struct Trace {
     std::vector<Event> events;
     bool ended = false;  // an END line was read
     uint64_t endLine = 0;
+    std::string fault;  // the kind of a FAULT line ("SIGSEGV", "HARDFAULT" ...), empty without one
     uint64_t lineCount = 0;  // lines in the file
     EndCounts end;
 };

@@ -5,13 +5,21 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <exception>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <typeinfo>
 #include <vector>
+
+#ifdef __unix__
+#include "src/faults.h"
+#endif
 
 namespace {
 
@@ -194,6 +202,40 @@ void printText(const char *expression, const char *value)
     traceLine("VALUE %s %s", quoted(expression).c_str(), quoted(value).c_str());
 }
 
+// The type of the exception being handled, as the tester wrote it.
+std::string thrownType()
+{
+    const std::type_info *type = abi::__cxa_current_exception_type();
+    if (!type)
+        return "(unknown type)";
+    int status = 0;
+    char *readable = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+    std::string name = status == 0 && readable ? readable : type->name();
+    std::free(readable);
+    return name;
+}
+
+// What the exception being handled says of itself, if it is a std::exception.
+std::string thrownWhat()
+{
+    try {
+        throw;
+    } catch (const std::exception &error) {
+        return error.what();
+    } catch (...) {
+        return std::string();
+    }
+}
+
+// THROWN follows UNEXPECTED when it is called from a handler, which is
+// where a generated harness calls it.
+void traceThrown()
+{
+    if (!std::current_exception())
+        return;
+    traceLine("THROWN %s %s", quoted(thrownType().c_str()).c_str(), quoted(thrownWhat().c_str()).c_str());
+}
+
 } // namespace
 
 extern "C" {
@@ -212,6 +254,9 @@ void _zep_init(const _zep_Car *traceFile, _zep_Id elementBase, _zep_Id messageBa
         return;
     }
     r.traceOpened = true;
+#ifdef __unix__
+    zeptpWatchFaults(fileno(r.trace));
+#endif
     traceLine("ZEPTRACE 1");
     traceLine("INIT %lx %lx %lx", elementBase, messageBase, textBase);
 }
@@ -236,6 +281,9 @@ void _zep_term(void) noexcept
             judgeCase(open);
     r.open.clear();
     traceLine("END %lu %lu %lu %lu", r.cases, r.casesFailed, r.checks, r.checksFailed);
+#ifdef __unix__
+    zeptpWatchFaults(-1);
+#endif
     if (r.trace && std::fclose(r.trace) == EOF && !r.writeFailed)
         std::fprintf(stderr, "zeptp: cannot write the trace file `%s': %s\n", r.tracePath.c_str(),
                      std::strerror(errno));
@@ -301,9 +349,10 @@ void _zep_unexpected_exception(_zep_Id component, _zep_Int file) noexcept
     Run &r = run();
     traceLine("UNEXPECTED %lx %lx", component, fileIndex(file));
     r.unexpected++;
-    for (OpenComponent &open : r.open)
-        if (open.kind == Kind::Case && open.id == component)
-            open.failed = true;
+    // Whichever handler caught it, the test case it escaped from failed.
+    if (OpenComponent *testCase = innermostCase())
+        testCase->failed = true;
+    traceThrown();
 }
 
 void _zep_print_start(_zep_Id id, _zep_Int file) noexcept { traceLine("PRINT %lx %lx", id, fileIndex(file)); }
