@@ -79,13 +79,8 @@ int parseExpectationBody(ParseState *state, uint64_t depth, Node *parent, const 
         failNode(state, exception ? "CHECK EXCEPTION" : "CHECK STUB", name);
         return -1;
     }
-    if (shortForm) {
-        // The span reaches back to the keyword, so that an editor finds the
-        // name inside it; the line stays that of the ';', as the records give it.
-        if (node->beginLine == opening.line)
-            node->beginColumn = opening.column;
+    if (shortForm)
         return 0;
-    }
     if (expectToken(state, KIND_LEFT_BRACE, 15, QStringLiteral(";"), QStringLiteral("{")) != 0)
         return -1;
     const char *blockPhrase = exception ? PHRASE_CHECK_EXCEPTION : PHRASE_CHECK_STUB;
