@@ -332,7 +332,7 @@ QJsonValue definitionAt(Server *server, const QString &path, int line, int chara
 
 QJsonValue hoverAt(Server *server, const QString &path, int line, int character)
 {
-    return answerAt(server, path, line, character, [](const Target &target) {
+    QJsonValue answer = answerAt(server, path, line, character, [](const Target &target) {
         QString where = target.node != nullptr ? pathOfNode(target.node) : target.file;
         QString place = QDir::current().relativeFilePath(where);
         QString text;
@@ -345,6 +345,10 @@ QJsonValue hoverAt(Server *server, const QString &path, int line, int character)
         QJsonObject contents{{"kind", "markdown"}, {"value", text}};
         return QJsonValue(QJsonObject{{"contents", contents}});
     });
+    if (!answer.isNull())
+        return answer;
+    QByteArray text = textOf(server, path);
+    return keywordHover(lineOf(text, line), byteColumn(server, text, line, character));
 }
 
 QJsonArray completionAt(Server *server, const QString &path, int line, int character)

@@ -209,6 +209,12 @@ def main():
     hover = client.request("textDocument/hover", {"textDocument": doc, "position": position(MENDED, 6, "greet")})
     value = ((hover.get("result") or {}).get("contents") or {}).get("value", "")
     check("PROC" in value and "greet" in value and "base.otd:3" in value, f"hover on greet: {hover}")
+    # A reserved word: its summary from the language reference.
+    for line, word, summary in [(4, "CASE", "**TEST CASE** the unit that runs its statements and passes or fails"),
+                                (7, "STUB", "**CHECK STUB** passes when its TEST CASE or PROC calls the STUB named; "
+                                            "its checks run in the stub")]:
+        hover = client.request("textDocument/hover", {"textDocument": doc, "position": position(MENDED, line, word)})
+        check(((hover.get("result") or {}).get("contents") or {}).get("value") == summary, f"hover on {word}: {hover}")
 
     labels = lambda at: [i["label"] for i in client.request("textDocument/completion", {"textDocument": doc, "position": at})["result"]]
     check("CHECK STUB" in labels({"line": 9, "character": 6}) and "TEST CLASS" not in labels({"line": 9, "character": 6}),
