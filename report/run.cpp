@@ -417,7 +417,10 @@ std::string faultText(const Run &run)
 
 std::string componentName(const Item &item)
 {
-    return oneLine(item.element->text) + (item.arguments.empty() ? "" : " " + oneLine(item.arguments));
+    std::string name = oneLine(item.element->text);
+    if (!item.arguments.empty())
+        name += ' ' + oneLine(item.arguments);
+    return name;
 }
 
 std::string componentLabel(const Item &item)
