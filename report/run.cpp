@@ -12,6 +12,11 @@ namespace {
 
 const char *const componentCodes[] = {"TL", "TS", "TC", "PC", nullptr};
 
+// The writers walk the tree recursively. A harness nests far less (the
+// translator refuses scripts nested more than a few hundred blocks deep),
+// so a deeper trace is refused before the walk could run out of stack.
+constexpr size_t nestingLimit = 2000;
+
 const char *codeOf(ComponentKind kind)
 {
     switch (kind) {
@@ -114,6 +119,16 @@ private:
         return lookup(file, id, hasCode, codes, expected);
     }
 
+    // A component or stub call opened inside the open ones.
+    bool nestedTooDeep()
+    {
+        if (open.size() <= nestingLimit)
+            return false;
+        fail("components and stub calls nest more than " + std::to_string(nestingLimit) +
+             " deep, which no harness does");
+        return true;
+    }
+
     Item &add(ItemType type, uint64_t file, const Element *element, bool intoPassage = false)
     {
         Item *container = intoPassage && passage ? passage : open.back();
@@ -158,7 +173,7 @@ private:
         const char *codes[] = {codeOf(event.component), nullptr};
         const Element *element =
             lookup(event.file, event.id, hasCode, codes, std::string("a ") + componentName(event.component));
-        if (element == nullptr)
+        if (element == nullptr || nestedTooDeep())
             return false;
         Item &item = add(ItemType::Component, event.file, element);
         item.component = event.component;
@@ -300,7 +315,7 @@ private:
     bool stub(const Event &event)
     {
         const Element *element = lookupCode(event.file, event.id, "SB", "a STUB");
-        if (element == nullptr)
+        if (element == nullptr || nestedTooDeep())
             return false;
         open.push_back(&add(ItemType::StubCall, event.file, element));
         return true;

@@ -1,5 +1,6 @@
 // The run model and the two report formats, on hand-written traces of the
 // script whose records report_support.h holds.
+#include "report/html.h"
 #include "report/junit.h"
 #include "report/run.h"
 #include "report/textreport.h"
@@ -54,6 +55,26 @@ TEST(TextReport, SaysWhenNothingRanAndWhenTheEndLineCountsOtherwise)
               "\n"
               "The END line (run.trace:4) counts 1 test case (0 failed) and 0 checks (0 failed).\n"
               "PASSED: 0 test cases (0 passed, 0 failed), 0 checks (0 passed, 0 failed)\n");
+}
+
+// A crashed or hostile run may leave any depth of ENTER lines: every writer
+// copes up to the limit, and a deeper trace is refused, never a crash.
+TEST(Run, DeepNestingIsReportedUpToTheLimitAndRefusedBeyondIt)
+{
+    std::string suites;
+    for (int level = 0; level < 2000; level++)
+        suites += "ENTER SUITE f 0 f 0\n";
+    auto built = build(suites);
+    ASSERT_TRUE(built->ok) << built->error;
+    EXPECT_EQ(built->run.counts.unfinished, 2000u);
+    EXPECT_NE(formatTextReport(built->run).find("FAILED"), std::string::npos);
+    EXPECT_NE(formatJUnit(built->run).find("</testsuites>"), std::string::npos);
+    EXPECT_NE(formatHtml(built->run, PageSources()).find("</html>"), std::string::npos);
+    for (int level = 2000; level < 100000; level++)
+        suites += "ENTER SUITE f 0 f 0\n";
+    built = build(suites);
+    EXPECT_FALSE(built->ok);
+    EXPECT_EQ(built->error, "run.trace:2004: components and stub calls nest more than 2000 deep, which no harness does");
 }
 
 TEST(Run, PassesWhenEverythingPassedAndTheRunEnded)
