@@ -202,17 +202,92 @@ void printText(const char *expression, const char *value)
     traceLine("VALUE %s %s", quoted(expression).c_str(), quoted(value).c_str());
 }
 
+#ifdef __unix__
+std::string readableType(const char *mangled)
+{
+    int status = 0;
+    char *readable = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+    std::string name = status == 0 && readable ? readable : mangled;
+    std::free(readable);
+    return name;
+}
+#else
+// A board keeps its flash for the tests rather than for the C++ library's
+// demangler (30 KB): the usual exception types are read here as the host
+// writes them (a builtin type, a class in namespaces, pointers and const),
+// any other stays mangled.
+struct Builtin {
+    char code;
+    const char *name;
+};
+
+const Builtin builtins[] = {{'v', "void"}, {'b', "bool"}, {'c', "char"}, {'a', "signed char"},
+                            {'h', "unsigned char"}, {'s', "short"}, {'t', "unsigned short"}, {'i', "int"},
+                            {'j', "unsigned int"}, {'l', "long"}, {'m', "unsigned long"}, {'x', "long long"},
+                            {'y', "unsigned long long"}, {'f', "float"}, {'d', "double"}};
+
+// One name of a nested name: "St" or a length and that many characters.
+bool readSourceName(const char *&at, std::string &out)
+{
+    if (at[0] == 'S' && at[1] == 't') {
+        at += 2;
+        out += "std";
+        return true;
+    }
+    char *end = nullptr;
+    size_t length = std::strtoul(at, &end, 10);
+    if (end == at || std::strlen(end) < length)
+        return false;
+    out.append(end, length);
+    at = end + length;
+    return true;
+}
+
+bool readMangled(const char *&at, std::string &out)
+{
+    if (*at == 'P' || *at == 'K') {
+        const char *suffix = *at++ == 'P' ? "*" : " const";
+        if (!readMangled(at, out))
+            return false;
+        out += suffix;
+        return true;
+    }
+    for (const Builtin &builtin : builtins) {
+        if (*at == builtin.code) {
+            at++;
+            out += builtin.name;
+            return true;
+        }
+    }
+    bool nested = *at == 'N';
+    bool standard = !nested && at[0] == 'S' && at[1] == 't';
+    at += nested;
+    if (!readSourceName(at, out))
+        return false;
+    if (standard) {
+        out += "::";
+        return readSourceName(at, out);
+    }
+    while (nested && *at != 'E')
+        if (!readSourceName(at, out.append("::")))
+            return false;
+    at += nested;
+    return true;
+}
+
+std::string readableType(const char *mangled)
+{
+    const char *at = mangled;
+    std::string name;
+    return readMangled(at, name) && *at == '\0' ? name : mangled;
+}
+#endif
+
 // The type of the exception being handled, as the tester wrote it.
 std::string thrownType()
 {
     const std::type_info *type = abi::__cxa_current_exception_type();
-    if (!type)
-        return "(unknown type)";
-    int status = 0;
-    char *readable = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
-    std::string name = status == 0 && readable ? readable : type->name();
-    std::free(readable);
-    return name;
+    return type ? readableType(type->name()) : "(unknown type)";
 }
 
 // What the exception being handled says of itself, if it is a std::exception.
