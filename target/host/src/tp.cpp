@@ -5,13 +5,13 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
-#include <cxxabi.h>
-#include <exception>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <cxxabi.h>
+#include <exception>
 #include <sstream>
 #include <string>
 #include <typeinfo>
