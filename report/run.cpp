@@ -15,7 +15,7 @@ const char *const componentCodes[] = {"TL", "TS", "TC", "PC", nullptr};
 // The writers walk the tree recursively. A harness nests far less (the
 // translator refuses scripts nested more than a few hundred blocks deep),
 // so a deeper trace is refused before the walk could run out of stack.
-constexpr size_t nestingLimit = 2000;
+constexpr size_t nestingLimit = 1000;
 
 const char *codeOf(ComponentKind kind)
 {

@@ -62,19 +62,19 @@ TEST(TextReport, SaysWhenNothingRanAndWhenTheEndLineCountsOtherwise)
 TEST(Run, DeepNestingIsReportedUpToTheLimitAndRefusedBeyondIt)
 {
     std::string suites;
-    for (int level = 0; level < 2000; level++)
+    for (int level = 0; level < 1000; level++)
         suites += "ENTER SUITE f 0 f 0\n";
     auto built = build(suites);
     ASSERT_TRUE(built->ok) << built->error;
-    EXPECT_EQ(built->run.counts.unfinished, 2000u);
+    EXPECT_EQ(built->run.counts.unfinished, 1000u);
     EXPECT_NE(formatTextReport(built->run).find("FAILED"), std::string::npos);
     EXPECT_NE(formatJUnit(built->run).find("</testsuites>"), std::string::npos);
     EXPECT_NE(formatHtml(built->run, PageSources()).find("</html>"), std::string::npos);
-    for (int level = 2000; level < 100000; level++)
+    for (int level = 1000; level < 100000; level++)
         suites += "ENTER SUITE f 0 f 0\n";
     built = build(suites);
     EXPECT_FALSE(built->ok);
-    EXPECT_EQ(built->error, "run.trace:2004: components and stub calls nest more than 2000 deep, which no harness does");
+    EXPECT_EQ(built->error, "run.trace:1004: components and stub calls nest more than 1000 deep, which no harness does");
 }
 
 TEST(Run, PassesWhenEverythingPassedAndTheRunEnded)
