@@ -116,6 +116,9 @@ TEST(Run, UnexpectedExceptionsFailTheTestCaseTheyEscapedFrom)
               std::string::npos)
         << report;
     EXPECT_NE(report.find("    lift.otd:15: unexpected exception in TEST CASE Down\n"), std::string::npos) << report;
+    EXPECT_NE(formatJUnit(built->run).find("<testcase name=\"Lift.Up\" classname=\"Lift\">\n      <failure message="
+                                           "\"lift.otd:8: unexpected exception in PROC move: std::out_of_range"),
+              std::string::npos);
     EXPECT_NE(report.find("FAILED: 2 test cases (0 passed, 2 failed), 0 checks (0 passed, 0 failed), "
                           "2 unexpected exceptions\n"),
               std::string::npos)
