@@ -13,10 +13,13 @@ set(ZEP_PACKAGE_PREFIX /opt/zepprepro)
 set(ZEP_PACKAGE_MAINTAINER "The zepprepro developers <zepprepro@example.org>"
   CACHE STRING "Maintainer named by the Debian package")
 
-# Every page in man/ (zepprepro.1, zepreport.1, zepls.1, zepinstr.1 and
-# those of programs added later) is installed and packaged.
+# Every page in man/ (zepprepro.1, zepreport.1, zepls.1, zepinstr.1, those
+# of programs added later, and zepprepro-language.7) is installed and
+# packaged in its section.
 file(GLOB ZEP_MANUAL_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
+file(GLOB ZEP_MANUAL_PAGES_7 CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.7)
 install(FILES ${ZEP_MANUAL_PAGES} DESTINATION share/man/man1 COMPONENT manual)
+install(FILES ${ZEP_MANUAL_PAGES_7} DESTINATION share/man/man7 COMPONENT manual)
 
 find_program(ZEP_GZIP gzip)
 if(NOT ZEP_GZIP)
@@ -37,10 +40,15 @@ function(zep_package_gzip source name)
 endfunction()
 
 set(pages)
-foreach(page ${ZEP_MANUAL_PAGES})
+set(pages_7)
+foreach(page ${ZEP_MANUAL_PAGES} ${ZEP_MANUAL_PAGES_7})
   get_filename_component(name ${page} NAME)
   zep_package_gzip(${page} ${name})
-  list(APPEND pages ${debian}/${name}.gz)
+  if(name MATCHES "[.]7$")
+    list(APPEND pages_7 ${debian}/${name}.gz)
+  else()
+    list(APPEND pages ${debian}/${name}.gz)
+  endif()
 endforeach()
 configure_file(debian/changelog.in ${debian}/changelog.in @ONLY)
 zep_package_gzip(${debian}/changelog.in changelog)
@@ -55,6 +63,7 @@ foreach(ZEP_FORWARDED zepprepro-config.cmake zepprepro-config-version.cmake)
   install(FILES ${debian}/cmake/${ZEP_FORWARDED} DESTINATION /usr/lib/cmake/zepprepro COMPONENT system EXCLUDE_FROM_ALL)
 endforeach()
 install(FILES ${pages} DESTINATION /usr/share/man/man1 COMPONENT system EXCLUDE_FROM_ALL)
+install(FILES ${pages_7} DESTINATION /usr/share/man/man7 COMPONENT system EXCLUDE_FROM_ALL)
 install(FILES debian/copyright ${debian}/changelog.gz DESTINATION /usr/share/doc/zepprepro
   COMPONENT system EXCLUDE_FROM_ALL)
 install(FILES debian/lintian-overrides DESTINATION /usr/share/lintian/overrides RENAME zepprepro

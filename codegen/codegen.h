@@ -69,7 +69,8 @@ void writeLocation(const Node *node);
 // Escaped for a string literal or #line; null (and failed) without memory.
 const char *escaped(const char *text);
 // Script text written inside a generated comment, with each "*/" of its own
-// written "* /" so that the comment does not end early.
+// written "* /" so that the comment does not end early, and each "/*"
+// written "/ *" so that the compiler does not warn of a nested comment.
 const char *commentText(const char *text);
 // A script name in a generated label or identifier, with each "+" (a word
 // character of the script language, not of C++) written "_P_".

@@ -506,7 +506,9 @@ static const char *replaced(const char *text, const char *what, const char *inst
 
 const char *commentText(const char *text)
 {
-    return replaced(text, "*/", "* /");
+    // "*/" first: the space it puts in may part a "/*" that follows it.
+    const char *closed = replaced(text, "*/", "* /");
+    return closed != nullptr ? replaced(closed, "/*", "/ *") : nullptr;
 }
 
 const char *labelName(const char *name)

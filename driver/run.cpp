@@ -51,12 +51,13 @@ static void closeOutput(FILE **stream, const char *path)
     *stream = nullptr;
 }
 
-// An output path that names a script of the run would overwrite it: it is
-// refused once the scripts are known, before any file is written.
+// An output path that names a script of the run would overwrite it (the
+// workbench log would get lines appended): it is refused once the scripts
+// are known, before any file is written.
 static void refuseOutputsOverSources()
 {
-    for (const char *path : {context->codePath, context->instrPath}) {
-        if (isSourceFile(path))
+    for (const char *path : {context->codePath, context->instrPath, context->benchLogPath}) {
+        if (path != nullptr && isSourceFile(path))
             report(43, nullptr, 0, messageArgument(path));
     }
 }

@@ -204,6 +204,17 @@ Target targetOf(const Node *root, const Node *node, const QByteArray &word)
     }
 }
 
+// A CHECK STUB without a body spans only its ';', so a place on its name
+// lies in the enclosing block: there it is found by its line and name.
+const Node *shortStubCheck(const Node *block, uint64_t line, const QByteArray &word)
+{
+    for (const Node *node = block->firstChild; node != nullptr; node = node->nextSibling) {
+        if (node->kind == KIND_CHECK_STUB && node->beginLine == line && node->name != nullptr && word == node->name)
+            return node;
+    }
+    return nullptr;
+}
+
 // The target of the name at a client's place, with what the caller makes
 // of it while the run's tree still stands.
 template <typename Answer>
@@ -217,7 +228,10 @@ QJsonValue answerAt(Server *server, const QString &path, int line, int character
     const Node *node = nodeAt(root, static_cast<uint64_t>(line) + 1, column);
     QJsonValue result = QJsonValue::Null;
     if (node != nullptr) {
-        Target target = targetOf(root, node, wordAt(lineOf(text, line), column));
+        QByteArray word = wordAt(lineOf(text, line), column);
+        if (const Node *check = shortStubCheck(node, static_cast<uint64_t>(line) + 1, word))
+            node = check;
+        Target target = targetOf(root, node, word);
         if (target.node != nullptr || !target.file.isEmpty())
             result = answer(target);
     }
@@ -318,7 +332,7 @@ QJsonValue definitionAt(Server *server, const QString &path, int line, int chara
 
 QJsonValue hoverAt(Server *server, const QString &path, int line, int character)
 {
-    return answerAt(server, path, line, character, [](const Target &target) {
+    QJsonValue answer = answerAt(server, path, line, character, [](const Target &target) {
         QString where = target.node != nullptr ? pathOfNode(target.node) : target.file;
         QString place = QDir::current().relativeFilePath(where);
         QString text;
@@ -331,6 +345,10 @@ QJsonValue hoverAt(Server *server, const QString &path, int line, int character)
         QJsonObject contents{{"kind", "markdown"}, {"value", text}};
         return QJsonValue(QJsonObject{{"contents", contents}});
     });
+    if (!answer.isNull())
+        return answer;
+    QByteArray text = textOf(server, path);
+    return keywordHover(lineOf(text, line), byteColumn(server, text, line, character));
 }
 
 QJsonArray completionAt(Server *server, const QString &path, int line, int character)

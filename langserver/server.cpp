@@ -204,7 +204,7 @@ void handleMessage(Server *server, const QByteArray &body)
         return;
     }
     if (!document.isObject() || !method.isString() || (request && !id.isString() && !id.isDouble()) ||
-        (!params.isUndefined() && !params.isObject() && !params.isArray())) {
+        (!params.isUndefined() && !params.isNull() && !params.isObject() && !params.isArray())) {
         respondError(server, id.isString() || id.isDouble() ? id : QJsonValue::Null, INVALID_REQUEST,
                      QStringLiteral("not a request or notification"));
         return;

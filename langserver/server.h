@@ -106,5 +106,8 @@ void releaseCheck(Node *root);
 QJsonArray documentSymbols(Server *server, const QString &path);
 QJsonValue definitionAt(Server *server, const QString &path, int line, int character);
 QJsonValue hoverAt(Server *server, const QString &path, int line, int character);
+// The hover of the reserved word at a byte column (1-based) of a line: its
+// summary from the language reference; null when there is none.
+QJsonValue keywordHover(const QByteArray &line, uint64_t column);
 QJsonArray completionAt(Server *server, const QString &path, int line, int character);
 void publishDiagnostics(Server *server, const QString &path);

@@ -1,7 +1,9 @@
 #include "report/junit.h"
 #include "report/contracts.h"
+#include "report/textreport.h"
 #include "report/text.h"
 
+#include <map>
 #include <vector>
 
 namespace zepreport {
@@ -31,9 +33,8 @@ std::string contractFailure(const Item &item)
            attribute("type", contractKindText(item)) + "/>";
 }
 
-// What inside a test case says about it: its failed checks (PROC calls and
-// stub calls included), an unexpected exception caught by its own handler,
-// and the values it printed.
+// What inside a test case says about it: its failed checks and unexpected
+// exceptions (PROC calls and stub calls included) and the values it printed.
 void collectFailures(const Item &item, TestCase &testCase)
 {
     for (const auto &child : item.children) {
@@ -46,11 +47,9 @@ void collectFailures(const Item &item, TestCase &testCase)
                                         attribute("type", RecordSet::kindName(*inner.element)) + "/>");
         if (inner.type == ItemType::Contract)
             testCase.failures.push_back(contractFailure(inner));
-        if (inner.type == ItemType::Unexpected && inner.element == testCase.item->element)
-            testCase.failures.push_back(
-                "<failure" +
-                attribute("message", testCase.item->records->where(*testCase.item->element) + ": unexpected exception") +
-                attribute("type", "UNEXPECTED EXCEPTION") + "/>");
+        if (inner.type == ItemType::Unexpected)
+            testCase.failures.push_back("<failure" + attribute("message", itemText(inner)) +
+                                        attribute("type", "UNEXPECTED EXCEPTION") + "/>");
         if (inner.type == ItemType::Print)
             for (const auto &[expression, value] : inner.values)
                 testCase.output += inner.records->where(*inner.element) + ": " + oneLine(trimmed(expression)) + " = " +
@@ -63,12 +62,12 @@ void collectCases(const Item &item, const std::string &path, std::vector<TestCas
 {
     if (item.type != ItemType::Component)
         return;
-    std::string name = path.empty() ? item.element->text : path + "." + item.element->text;
+    std::string name = path.empty() ? componentName(item) : path + "." + componentName(item);
     if (item.component == ComponentKind::Case) {
         TestCase testCase;
         testCase.item = &item;
-        testCase.name = oneLine(name);
-        testCase.className = oneLine(path.empty() ? name : path);
+        testCase.name = name;
+        testCase.className = path.empty() ? name : path;
         collectFailures(item, testCase);
         cases.push_back(std::move(testCase));
         return;
@@ -78,7 +77,16 @@ void collectCases(const Item &item, const std::string &path, std::vector<TestCas
         collectCases(*child, item.component == ComponentKind::Proc ? path : name, cases);
 }
 
-void writeCase(std::string &out, const TestCase &testCase)
+// The component a FAULT ended the run in lies inside the test case.
+bool endedByFault(const Run &run, const TestCase &testCase)
+{
+    for (const Item *item = run.faultIn; item != nullptr; item = item->parent)
+        if (item == testCase.item)
+            return true;
+    return false;
+}
+
+void writeCase(std::string &out, const Run &run, const TestCase &testCase)
 {
     out += "    <testcase" + attribute("name", testCase.name) + attribute("classname", testCase.className);
     bool unfinished = !testCase.item->finished;
@@ -89,7 +97,9 @@ void writeCase(std::string &out, const TestCase &testCase)
     out += ">\n";
     for (const std::string &failure : testCase.failures)
         out += "      " + failure + "\n";
-    if (unfinished)
+    if (unfinished && endedByFault(run, testCase))
+        out += "      <error" + attribute("message", faultText(run)) + attribute("type", run.trace->fault) + "/>\n";
+    else if (unfinished)
         out += "      <error" + attribute("message", "the run ended before the test case finished") +
                attribute("type", "NOT FINISHED") + "/>\n";
     if (!testCase.output.empty())
@@ -158,13 +168,19 @@ std::string formatJUnit(const Run &run)
     };
     std::vector<Suite> suites;
     uint64_t tests = 0, failures = 0, errors = 0;
+    std::map<std::pair<std::string, std::string>, uint64_t> runsOfName;
     for (const auto &child : run.root.children) {
         if (child->type != ItemType::Component)
             continue;
         Suite suite;
-        suite.name = oneLine(child->element->text);
+        suite.name = componentName(*child);
         collectCases(*child, "", suite.cases);
-        for (const TestCase &testCase : suite.cases) {
+        for (TestCase &testCase : suite.cases) {
+            // A test case run again under the same names is told apart by
+            // the number of its run: "Up (2)".
+            uint64_t runs = ++runsOfName[{testCase.className, testCase.name}];
+            if (runs > 1)
+                testCase.name += " (" + std::to_string(runs) + ")";
             if (!testCase.item->finished)
                 suite.errors++;
             else if (testCase.item->failed)
@@ -189,7 +205,7 @@ std::string formatJUnit(const Run &run)
         }
         out += ">\n";
         for (const TestCase &testCase : suite.cases)
-            writeCase(out, testCase);
+            writeCase(out, run, testCase);
         out += "  </testsuite>\n";
     }
     out += contracts + "</testsuites>\n";

@@ -3,6 +3,7 @@
 // Reads the trace of a test run and the record files of its translation and
 // writes the readable report to standard output. Exit status: 0 when every
 // test case passed, 1 when anything failed, 2 when the report cannot be made.
+#include "report/arguments.h"
 #include "report/html.h"
 #include "report/junit.h"
 #include "report/run.h"
@@ -107,9 +108,11 @@ int main(int argc, char *argv[])
     if (!zepreport::buildRun(trace, records, run, error))
         return failure(error);
 
+    zepreport::PageSources sources = zepreport::readPageSources(run);
+    zepreport::nameRunArguments(run, sources.scripts);
     if (junit.given && !writeFile(junit.path, zepreport::formatJUnit(run)))
         return failure(junit.path + ": cannot write the JUnit file");
-    if (html.given && !writeFile(html.path, zepreport::formatHtml(run, zepreport::readPageSources(run))))
+    if (html.given && !writeFile(html.path, zepreport::formatHtml(run, sources)))
         return failure(html.path + ": cannot write the HTML page");
     std::string report = zepreport::formatTextReport(run);
     if (std::fwrite(report.data(), 1, report.size(), stdout) != report.size() || std::fflush(stdout) != 0)

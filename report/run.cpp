@@ -12,6 +12,11 @@ namespace {
 
 const char *const componentCodes[] = {"TL", "TS", "TC", "PC", nullptr};
 
+// The writers walk the tree recursively. A harness nests far less (the
+// translator refuses scripts nested more than a few hundred blocks deep),
+// so a deeper trace is refused before the walk could run out of stack.
+constexpr size_t nestingLimit = 1000;
+
 const char *codeOf(ComponentKind kind)
 {
     switch (kind) {
@@ -74,6 +79,8 @@ public:
             if (!apply(event))
                 return false;
         }
+        if (!trace.fault.empty())
+            run.faultIn = innermostComponent();
         count(run.root);
         return true;
     }
@@ -131,6 +138,16 @@ private:
         return lookup(file, id, hasCode, codes, expected);
     }
 
+    // A component or stub call opened inside the open ones.
+    bool nestedTooDeep()
+    {
+        if (open.size() <= nestingLimit)
+            return false;
+        fail("components and stub calls nest more than " + std::to_string(nestingLimit) +
+             " deep, which no harness does");
+        return true;
+    }
+
     Item &add(ItemType type, uint64_t file, const Element *element, bool intoPassage = false)
     {
         Item *container = intoPassage && passage ? passage : open.back();
@@ -150,6 +167,8 @@ private:
                                 event.type == EventType::Printed || event.type == EventType::Comment;
         if (!continuesPassage)
             passage = nullptr;
+        if (event.type != EventType::Thrown)
+            lastUnexpected = nullptr;
         switch (event.type) {
         case EventType::Enter: return enter(event);
         case EventType::Leave: return leave(event);
@@ -157,6 +176,7 @@ private:
         case EventType::Error: return errorHandling(event);
         case EventType::Recover: return recover(event);
         case EventType::Unexpected: return unexpected(event);
+        case EventType::Thrown: return thrown(event);
         case EventType::Print: return print(event);
         case EventType::Value: return value(event);
         case EventType::Printed: return printed();
@@ -176,10 +196,12 @@ private:
         const char *codes[] = {codeOf(event.component), nullptr};
         const Element *element =
             lookup(event.file, event.id, hasCode, codes, std::string("a ") + componentName(event.component));
-        if (element == nullptr)
+        if (element == nullptr || nestedTooDeep())
             return false;
         Item &item = add(ItemType::Component, event.file, element);
         item.component = event.component;
+        item.runner = event.runner;
+        item.runnerFile = event.runnerFile;
         open.push_back(&item);
         return true;
     }
@@ -267,25 +289,36 @@ private:
         return true;
     }
 
-    // Fails the named component and what encloses it, but of the test cases
-    // only the named one: an exception caught by a PROC's handler does not
-    // fail the test case that called the PROC.
+    // Fails every open component, as a failed check does: whichever handler
+    // caught the exception, the test case it escaped from failed.
     bool unexpected(const Event &event)
     {
         const Element *element = lookup(event.file, event.id, hasCode, componentCodes, "a test component");
         if (element == nullptr)
             return false;
-        add(ItemType::Unexpected, event.file, element);
-        size_t named = open.size() - 1;
-        while (named > 0 && open[named]->element != element)
-            named--;
-        for (size_t at = 1; at <= named; at++) {
-            Item *component = open[at];
-            if (component->type == ItemType::Component &&
-                (component->component != ComponentKind::Case || at == named))
+        lastUnexpected = &add(ItemType::Unexpected, event.file, element);
+        for (Item *component : open)
+            if (component->type == ItemType::Component)
                 component->failed = true;
-        }
         return true;
+    }
+
+    bool thrown(const Event &event)
+    {
+        if (lastUnexpected == nullptr)
+            return fail("THROWN without an UNEXPECTED before it");
+        lastUnexpected->thrownType = event.expression;
+        lastUnexpected->thrownWhat = event.value;
+        lastUnexpected = nullptr;
+        return true;
+    }
+
+    const Item *innermostComponent() const
+    {
+        for (size_t at = open.size(); at-- > 1;)
+            if (open[at]->type == ItemType::Component)
+                return open[at];
+        return nullptr;
     }
 
     bool print(const Event &event)
@@ -326,7 +359,7 @@ private:
     bool stub(const Event &event)
     {
         const Element *element = lookupCode(event.file, event.id, "SB", "a STUB");
-        if (element == nullptr)
+        if (element == nullptr || nestedTooDeep())
             return false;
         open.push_back(&add(ItemType::StubCall, event.file, element));
         return true;
@@ -384,6 +417,7 @@ private:
     const Event *current = nullptr;
     std::vector<Item *> open;  // the root, then open components and stub calls
     Item *passage = nullptr;   // the error handling passage that takes prints and comments
+    Item *lastUnexpected = nullptr;  // the UNEXPECTED just read, which a THROWN describes
     // Open PRINT statements with the depth of open at their start: an
     // exception may leave one without its PRINTED.
     std::vector<std::pair<Item *, size_t>> prints;
@@ -419,12 +453,50 @@ bool buildRun(const Trace &trace, const std::vector<RecordSet> &records, Run &ru
     return true;
 }
 
+std::string faultWords(const std::string &kind)
+{
+    static const char *const known[][2] = {
+        {"SIGSEGV", "invalid memory access"},
+        {"SIGBUS", "bus error: memory that cannot be reached"},
+        {"SIGFPE", "arithmetic fault, such as an integer division by zero"},
+        {"SIGILL", "illegal instruction"},
+        {"SIGABRT", "abort, such as a failed assertion or an exception nobody caught"},
+        {"HARDFAULT", "hard fault: invalid memory access or instruction"},
+        {"ABORT", "abort, such as a failed assertion or an exception nobody caught"},
+        {"STACK", "stack overflow"},
+    };
+    for (const auto &[word, meaning] : known)
+        if (kind == word)
+            return kind + " (" + meaning + ")";
+    return kind + " (a fault of the target)";
+}
+
+std::string faultText(const Run &run)
+{
+    if (run.trace->fault.empty())
+        return "";
+    std::string in = run.faultIn ? " in " + componentLabel(*run.faultIn) : "";
+    return "the run ended by a fault" + in + ": " + faultWords(run.trace->fault);
+}
+
+std::string componentName(const Item &item)
+{
+    std::string name = oneLine(item.element->text);
+    if (!item.arguments.empty())
+        name += ' ' + oneLine(item.arguments);
+    return name;
+}
+
+std::string componentLabel(const Item &item)
+{
+    return RecordSet::kindName(*item.element) + " " + componentName(item);
+}
+
 std::string componentTitle(const Item &item)
 {
     if (item.element == nullptr)
         return "the run";
-    return RecordSet::kindName(*item.element) + " " + oneLine(item.element->text) + " (" +
-           item.records->where(*item.element) + ")";
+    return componentLabel(item) + " (" + item.records->where(*item.element) + ")";
 }
 
 } // namespace zepreport

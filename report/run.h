@@ -30,7 +30,14 @@ struct Item {
     bool finished = false;
     uint64_t recovered = 0;                                    // Recover: the component's id
     const Event *event = nullptr;  // Contract: its VIOLATION, ILLEGAL or MULTIPLE line, a failed check
+    uint64_t runner = 0, runnerFile = 0;                       // Component: what ran it, from its ENTER
+    // A TEST CLASS run with actual parameters: them as its RUN writes them,
+    // "(10)"; empty without parameters or when the script cannot be read.
+    std::string arguments;
     std::vector<std::pair<std::string, std::string>> values;  // Print: expression and value
+    // Unexpected, from its THROWN line: the exception's type (empty when
+    // unknown) and its what() text.
+    std::string thrownType, thrownWhat;
     std::vector<std::unique_ptr<Item>> children;
     Item *parent = nullptr;
 };
@@ -48,6 +55,9 @@ struct Run {
     Item root;  // ComponentKind::Run: what the top-level RUN ran
     Counts counts;
     std::vector<ClassChart> charts;  // the classes of the contract scripts
+    // The innermost component open when a FAULT ended the run; null without
+    // a FAULT or when none was open.
+    const Item *faultIn = nullptr;
 
     // Every test case and check passed, nothing was unexpected and the run
     // came to its END.
@@ -63,5 +73,15 @@ bool buildRun(const Trace &trace, const std::vector<RecordSet> &records, Run &ru
 
 // Name and place of a component item: "TEST CASE Up (lift.otd:23)".
 std::string componentTitle(const Item &item);
+// Its name alone: "TEST CASE Up", "TEST CLASS Valves (10)".
+std::string componentLabel(const Item &item);
+// Its name in a path of names: "Up", "Valves (10)".
+std::string componentName(const Item &item);
+
+// The words of a FAULT line's kind: "SIGSEGV (invalid memory access)".
+std::string faultWords(const std::string &kind);
+// "the run ended by a fault in TEST CASE Up: SIGSEGV (invalid memory
+// access)"; empty when no FAULT ended the run.
+std::string faultText(const Run &run);
 
 } // namespace zepreport

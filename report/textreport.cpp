@@ -51,6 +51,14 @@ std::string where(const Item &item)
     return item.records->where(*item.element);
 }
 
+// ": std::out_of_range: index 5" from the THROWN line of an UNEXPECTED.
+std::string thrownText(const Item &item)
+{
+    if (item.thrownType.empty())
+        return "";
+    return ": " + oneLine(item.thrownType) + (item.thrownWhat.empty() ? "" : ": " + visible(item.thrownWhat));
+}
+
 } // namespace
 
 std::string itemText(const Item &item)
@@ -75,7 +83,7 @@ std::string itemText(const Item &item)
         return "error handling ended: " + componentTitle(item);
     case ItemType::Unexpected:
         return where(item) + ": unexpected exception in " + RecordSet::kindName(*item.element) + " " +
-               oneLine(item.element->text);
+               oneLine(item.element->text) + thrownText(item);
     case ItemType::StubCall:
         return where(item) + ": STUB " + oneLine(item.element->text) + " called" +
                (item.finished ? "" : " (did not return)");
@@ -118,7 +126,9 @@ std::string runNotes(const Run &run)
 {
     const Trace &trace = *run.trace;
     std::string out;
-    if (!trace.ended)
+    if (!trace.fault.empty())
+        out += "The run did not finish: " + faultText(run) + ".\n";
+    else if (!trace.ended)
         out += "The run did not finish: the trace ends after line " + std::to_string(trace.lineCount) +
                " without END.\n";
     if (run.countsDiffer()) {

@@ -262,6 +262,8 @@ private:
             return file(fields);
         if (name == "END")
             return end(fields);
+        if (name == "FAULT")
+            return fault(fields);
         if (name.empty())
             return fail("empty line");
         Event event;
@@ -296,10 +298,11 @@ private:
                                               : EventType::Stub;
             event.id = fields.hex("the element");
             event.file = fields.hex("the file index");
-        } else if (name == "VALUE") {
-            event.type = EventType::Value;
-            event.expression = fields.text("the expression");
-            event.value = fields.text("the value");
+        } else if (name == "VALUE" || name == "THROWN") {
+            bool thrown = name == "THROWN";
+            event.type = thrown ? EventType::Thrown : EventType::Value;
+            event.expression = fields.text(thrown ? "the type" : "the expression");
+            event.value = fields.text(thrown ? "the what() text" : "the value");
         } else if (name == "PRINTED") {
             event.type = EventType::Printed;
         } else if (name == "RETURN") {
@@ -319,6 +322,8 @@ private:
     {
         if (trace.ended)
             return fail(std::string(name) + " after the END of the run");
+        if (!trace.fault.empty())
+            return fail(std::string(name) + " after the FAULT that ended the run");
         if (!initialised)
             return fail(std::string(name) + " before INIT");
         return true;
@@ -338,7 +343,8 @@ private:
         if (!ready(name))
             return false;
         bool hasFile = event.type != EventType::Leave && event.type != EventType::Recover &&
-                       event.type != EventType::Value && event.type != EventType::Printed;
+                       event.type != EventType::Value && event.type != EventType::Printed &&
+                       event.type != EventType::Thrown;
         if (hasFile && !declared(event.file, "file index"))
             return false;
         if (event.type == EventType::Enter && !declared(event.runnerFile, "runner's file index"))
@@ -399,6 +405,21 @@ private:
         trace.ended = true;
         trace.endLine = lineNumber;
         trace.end = counts;
+        return true;
+    }
+
+    // The kind is one word; zepreport names those it knows.
+    bool fault(Fields &fields)
+    {
+        fields.space("the fault kind");
+        std::string_view kind = fields.word();
+        if (!fields.finished())
+            return fail("FAULT: " + fields.problem);
+        if (!looksLikeEventName(kind))
+            return fail("FAULT: the fault kind " + quoted(kind, 40) + " is not one word of capitals");
+        if (!ready("FAULT"))
+            return false;
+        trace.fault = kind;
         return true;
     }
 

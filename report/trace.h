@@ -10,7 +10,7 @@
 namespace zepreport {
 
 enum class EventType {
-    Enter, Leave, Check, Error, Recover, Unexpected, Print, Value, Printed, Comment, Stub, Return,
+    Enter, Leave, Check, Error, Recover, Unexpected, Thrown, Print, Value, Printed, Comment, Stub, Return,
     Violation, Illegal, Multiple, Tally  // the contracts woven into the code under test
 };
 enum class ComponentKind { Run, Class, Suite, Case, Proc };
@@ -30,7 +30,7 @@ struct Event {
     uint64_t id = 0;
     uint64_t file = 0;  // its file index (RETURN: the stub's file)
     uint64_t runner = 0, runnerFile = 0;  // ENTER
-    std::string expression, value;        // VALUE
+    std::string expression, value;        // VALUE; THROWN: the type and the what() text
     ContractKind contract = ContractKind::Require;  // VIOLATION
     ContractWhen when = ContractWhen::In;           // VIOLATION
     std::string function;                           // VIOLATION: the method, "Lift::call"
@@ -54,6 +54,7 @@ struct Trace {
     std::vector<Event> events;
     bool ended = false;  // an END line was read
     uint64_t endLine = 0;
+    std::string fault;  // the kind of a FAULT line ("SIGSEGV", "HARDFAULT" ...), empty without one
     uint64_t lineCount = 0;  // lines in the file
     EndCounts end;
 };

@@ -11,14 +11,16 @@
 # one script), include (a whole run on an OTD script that may include a
 # second file), reader (zepls's message reader and dispatch on what a client
 # writes), oti (zepinstr's reader of the instrumentation file), trace
-# (zepreport's reader, run model and reports on a trace). A crash, leak,
-# time-out or memory blow-up found is kept in
+# (zepreport's reader, run model and reports on a trace with the records of
+# contract scripts), records (zepreport's trace and record-file readers and
+# its three writers on any bytes). A crash, leak, time-out or memory blow-up
+# found is kept in
 # tests/fuzz/regressions/<target>/ and replayed by every later call; the
 # script then fails. The growing corpora stay in build-fuzz/corpus/.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-targets=(scanner otd otc include reader oti trace)
+targets=(scanner otd otc include reader oti trace records)
 fuzz_dir=$zep_root/tests/fuzz
 build_dir=$zep_root/build-fuzz
 # Only the fuzz build needs clang and its sanitizer run-time libraries.

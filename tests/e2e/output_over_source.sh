@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# An -O or -OTI path that names a script of the run (included ones too),
+# An -O, -OTI or -BENCH_LOG path that names a script of the run (included ones too),
 # however it is spelt, is refused with message 43 before any file is written
 # (record files included), and the scripts are left as they were.
 #
@@ -12,7 +12,7 @@ trap 'rm -rf "$scratch"' EXIT
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
-for option in -O -OTI; do
+for option in -O -OTI -BENCH_LOG; do
   for spelling in a.otd ./a.otd "$scratch/a.otd" sub/../a.otd link.otd b.stb; do
     rm -rf "${scratch:?}"/*
     mkdir "$scratch/sub"
@@ -21,10 +21,14 @@ for option in -O -OTI; do
     cp "$scratch/a.otd" "$scratch/a.kept"
     cp "$scratch/b.stb" "$scratch/b.kept"
     ln -s a.otd "$scratch/link.otd"
-    code=out.cc instr=out.oti
-    if [ "$option" = -O ]; then code=$spelling; else instr=$spelling; fi
+    outputs=(-O out.cc -OTI out.oti)
+    case $option in
+      -O) outputs[1]=$spelling ;;
+      -OTI) outputs[3]=$spelling ;;
+      *) outputs+=(-BENCH_LOG "$spelling") ;;
+    esac
     (cd "$scratch" && env -i PATH="$PATH" LANG=C PROBAXDIR="$prefix" "$prefix/bin/zepprepro" a.otd -G C++ \
-       -O "$code" -OTI "$instr" -TDF run.tdf </dev/null >stdout 2>stderr)
+       "${outputs[@]}" -TDF run.tdf </dev/null >stdout 2>stderr)
     status=$?
     case="$option $spelling"
     [ "$status" = 255 ] || fail "$case: status $status, expected 255"

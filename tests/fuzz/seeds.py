@@ -4,11 +4,12 @@
     seeds.py ROOT DEST
 
 ROOT is the repository, DEST a folder that gets one corpus folder per target
-(scanner, otd, otc, include, reader, oti, trace). The scripts come from the
-inputs of the case folders (tests/*/cases/*/input), the examples and the
-script texts that the unit tests hand to parseText, translate, write, parse
-and scan; the traces from the report cases, with any checksum pair; nothing is
-kept in the repository twice.
+(scanner, otd, otc, include, reader, oti, trace, records). The scripts come
+from the inputs of the case folders (tests/*/cases/*/input), the examples
+and the script texts that the unit tests hand to parseText, translate, write,
+parse and scan; the traces from the trace files of the case folders
+(tests/*/cases/*/trace), for the records target each with the record files
+of an end-to-end case; nothing is kept in the repository twice.
 """
 import hashlib
 import json
@@ -87,7 +88,7 @@ def session(name, text):
 def main():
     root = pathlib.Path(sys.argv[1]).resolve()
     dest = pathlib.Path(sys.argv[2])
-    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader", "oti", "trace")}
+    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader", "oti", "trace", "records")}
     for folder in corpora.values():
         folder.mkdir(parents=True, exist_ok=True)
 
@@ -116,6 +117,15 @@ def main():
     for index, text in enumerate(otd):
         keep("include", 'include "b.otd";\n' + text + "\0" + otd[(index + 1) % len(otd)])
         keep("include", otd[(index + 3) % len(otd)] + '\ninclude "b.otd";\n' + "\0" + text)
+    # The records target reads a trace, then an .ots and a .tsf file after NUL
+    # bytes; the placeholders of the checksum pairs stay as they are.
+    records = sorted(root.glob("tests/e2e/cases/*/expected/*.ots"))
+    for index, trace in enumerate(sorted(root.glob("tests/*/cases/*/trace"))):
+        ots = records[index % len(records)]
+        tsf = ots.with_suffix(".tsf")
+        if tsf.exists():
+            keep("records", trace.read_bytes().decode("latin-1") + "\0" + ots.read_bytes().decode("latin-1") + "\0" +
+                 tsf.read_bytes().decode("latin-1"))
     return 0
 
 

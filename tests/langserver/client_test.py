@@ -41,11 +41,19 @@ TEST CLASS Derived (who) : Base (who)
       {
          CHECK (x == 1);
       }
+      CHECK STUB deny;
    }
    RUN { Hello; Twice; }
 }
 
 RUN { Derived ("Ada"); }
+INCLUDE "more.stb";
+"""
+
+MORE = """STUB deny : bool deny(int x)
+{
+   #return false;
+}
 """
 
 # A CALL without its ';', and the errors that follow from it.
@@ -156,7 +164,7 @@ def position(text, line, word):
 def main():
     zepls, zepprepro = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     directory = os.path.realpath(tempfile.mkdtemp())
-    files = {"base.otd": BASE, "main.otd": BROKEN, "uses.otd": USES_BAD, "bad.otd": BAD}
+    files = {"base.otd": BASE, "main.otd": BROKEN, "uses.otd": USES_BAD, "bad.otd": BAD, "more.stb": MORE}
     for name, text in files.items():
         with open(os.path.join(directory, name), "w") as out:
             out.write(text)
@@ -189,16 +197,24 @@ def main():
     check([c["name"] for c in symbols[0].get("children", [])] == ["Twice"], "TEST CASE under its TEST CLASS")
 
     # Each name that refers to an element of base.otd leads there.
-    for line, word, target_line in [(2, "Base", 0), (7, "approve", 13), (6, "greet", 2), (12, "Hello", 6)]:
+    for line, word, target_line, file in [(2, "Base", 0, "base.otd"), (7, "approve", 13, "base.otd"),
+                                          (6, "greet", 2, "base.otd"), (13, "Hello", 6, "base.otd"),
+                                          (11, "deny", 0, "more.stb")]:
         answer = client.request("textDocument/definition", {"textDocument": doc, "position": position(MENDED, line, word)})
         target = answer.get("result") or {}
-        check(target.get("uri") == uri("base.otd") and target["range"]["start"]["line"] == target_line,
+        check(target.get("uri") == uri(file) and target["range"]["start"]["line"] == target_line,
               f"definition of {word}: {answer}")
     include = client.request("textDocument/definition", {"textDocument": doc, "position": {"line": 0, "character": 12}})
     check((include.get("result") or {}).get("uri") == uri("base.otd"), f"definition of the include: {include}")
     hover = client.request("textDocument/hover", {"textDocument": doc, "position": position(MENDED, 6, "greet")})
     value = ((hover.get("result") or {}).get("contents") or {}).get("value", "")
     check("PROC" in value and "greet" in value and "base.otd:3" in value, f"hover on greet: {hover}")
+    # A reserved word: its summary from the language reference.
+    for line, word, summary in [(4, "CASE", "**TEST CASE** the unit that runs its statements and passes or fails"),
+                                (7, "STUB", "**CHECK STUB** passes when its TEST CASE or PROC calls the STUB named; "
+                                            "its checks run in the stub")]:
+        hover = client.request("textDocument/hover", {"textDocument": doc, "position": position(MENDED, line, word)})
+        check(((hover.get("result") or {}).get("contents") or {}).get("value") == summary, f"hover on {word}: {hover}")
 
     labels = lambda at: [i["label"] for i in client.request("textDocument/completion", {"textDocument": doc, "position": at})["result"]]
     check("CHECK STUB" in labels({"line": 9, "character": 6}) and "TEST CLASS" not in labels({"line": 9, "character": 6}),
@@ -237,11 +253,15 @@ def main():
     client.write(b"".join(b"Content-Length: %d\r\n\r\n%s" % (len(b), b) for b in (hover, cancel)))
     check(client.reply()["error"]["code"] == -32800, "a cancelled request")
 
-    check(client.request("shutdown")["result"] is None, "shutdown")
+    client.send({"id": 500, "method": "shutdown", "params": None})
+    check(client.reply()["result"] is None, "shutdown with null params")
     check(client.request("textDocument/documentSymbol", {"textDocument": doc})["error"]["code"] == -32600,
           "a request after shutdown")
-    client.notify("exit", {})
+    client.send({"method": "exit", "params": None})
     check(client.process.wait(timeout=10) == 0, "exit after shutdown ends with status 0")
+    alone = Client(zepls, directory)
+    alone.send({"method": "exit"})
+    check(alone.process.wait(timeout=10) == 1, "exit without shutdown ends with status 1")
     print("langserver client:", "FAILED" if failures else "passed")
     return 1 if failures else 0
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# A real client: headless Neovim with its built-in LSP client opens a script
-# with errors and must receive zepprepro's messages on it from zepls.
+# A real client: headless Neovim, set up by the README's own init.lua snippet,
+# opens a script with errors and must receive zepprepro's messages on it
+# from zepls, and give OTD and OTC scripts their filetypes.
 #   neovim_test.sh ZEPLS ZEPPREPRO
 set -euo pipefail
 zepls=$1 zepprepro=$2
@@ -19,9 +20,16 @@ printf 'TEST SUITE S\n{\n   TEST CASE c { PRINT (1) }\n   PROC\n}\n' > "$scratch
 cd "$scratch"
 env -i PATH="$PATH" LANG=C PROBAXDIR="$scratch" "$zepprepro" -G C++ -O out.cc -OTI out.oti -TDF run.tdf a.otd \
   2>translated || true
-sed -n 's/^zepprepro - [a-z ]*: \.\/a\.otd:\([0-9]*\): /\1: /p' translated > expected
-env -i PATH="$PATH" HOME="$scratch" LANG=C ZEPLS="$zepls" ZEPLS_RESULT="$scratch/got" \
-  timeout 60 nvim --headless -n -i NONE -u NONE --cmd 'set noswapfile' -c "luafile $here/neovim_test.lua" a.otd >/dev/null 2>&1 </dev/null
+printf 'CLASS Lift\n{\n}\n' > b.otc
+{ echo "filetype otd"
+  sed -n 's/^zepprepro - [a-z ]*: \.\/a\.otd:\([0-9]*\): /\1: /p' translated
+  echo "filetype otc"; } > expected
+# The indented block after the README's "Neovim (...) in init.lua" line.
+awk '/^Neovim .*init\.lua/ { found = 1; next }
+     found && /^    / { sub(/^    /, ""); print; taken = 1; next } taken { exit }' "$here/../../README.md" |
+  sed "s|/opt/zepprepro/bin/zepls|$zepls|" > init.lua
+env -i PATH="$PATH" HOME="$scratch" LANG=C ZEPLS_RESULT="$scratch/got" \
+  timeout 60 nvim --headless -n -i NONE -u init.lua --cmd 'set noswapfile' -c "luafile $here/neovim_test.lua" a.otd >/dev/null 2>&1 </dev/null
 if [ ! -s expected ] || ! diff -u expected got; then
   echo "FAIL: Neovim received other diagnostics than zepprepro's messages"
   exit 1

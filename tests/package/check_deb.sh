@@ -9,7 +9,8 @@ build=$(cd "$1" && pwd)
 examples=$(cd "$2" && pwd)
 owned=(/opt/zepprepro /usr/bin/zepprepro /usr/bin/zepreport /usr/bin/zepls /usr/bin/zepinstr /usr/lib/cmake/zepprepro
        /usr/share/doc/zepprepro /usr/share/man/man1/zepprepro.1.gz /usr/share/man/man1/zepreport.1.gz
-       /usr/share/man/man1/zepls.1.gz /usr/share/man/man1/zepinstr.1.gz)
+       /usr/share/man/man1/zepls.1.gz /usr/share/man/man1/zepinstr.1.gz
+       /usr/share/man/man7/zepprepro-language.7.gz)
 [ "$(id -u)" -eq 0 ] || { echo "SKIPPED: the test installs the package with dpkg and must run as root"; exit 77; }
 for path in "${owned[@]}"; do
   [ -e "$path" ] && { echo "SKIPPED: $path exists, so zepprepro is installed already and left alone"; exit 77; }
@@ -33,6 +34,7 @@ env -u PROBAXDIR PATH=/usr/bin:/bin LANG=C zepprepro >"$scratch/out" 2>"$scratch
   || { cat "$scratch/err"; fail "zepprepro without arguments did not give the usage text"; }
 man -w zepreport >/dev/null 2>&1 || fail "man does not find zepreport(1)"
 man -w zepinstr >/dev/null 2>&1 || fail "man does not find zepinstr(1)"
+man -w 7 zepprepro-language >/dev/null 2>&1 || fail "man does not find zepprepro-language(7)"
 
 mkdir "$scratch/src"
 cp "$examples"/CMakeLists.txt "$examples"/*.h "$examples"/*.cpp "$examples"/*.otd "$examples"/*.otc "$examples"/*.stb "$scratch/src/"

@@ -1,5 +1,6 @@
 // The run model and the two report formats, on hand-written traces of the
 // script whose records report_support.h holds.
+#include "report/html.h"
 #include "report/junit.h"
 #include "report/run.h"
 #include "report/textreport.h"
@@ -56,6 +57,26 @@ TEST(TextReport, SaysWhenNothingRanAndWhenTheEndLineCountsOtherwise)
               "PASSED: 0 test cases (0 passed, 0 failed), 0 checks (0 passed, 0 failed)\n");
 }
 
+// A crashed or hostile run may leave any depth of ENTER lines: every writer
+// copes up to the limit, and a deeper trace is refused, never a crash.
+TEST(Run, DeepNestingIsReportedUpToTheLimitAndRefusedBeyondIt)
+{
+    std::string suites;
+    for (int level = 0; level < 1000; level++)
+        suites += "ENTER SUITE f 0 f 0\n";
+    auto built = build(suites);
+    ASSERT_TRUE(built->ok) << built->error;
+    EXPECT_EQ(built->run.counts.unfinished, 1000u);
+    EXPECT_NE(formatTextReport(built->run).find("FAILED"), std::string::npos);
+    EXPECT_NE(formatJUnit(built->run).find("</testsuites>"), std::string::npos);
+    EXPECT_NE(formatHtml(built->run, PageSources()).find("</html>"), std::string::npos);
+    for (int level = 1000; level < 100000; level++)
+        suites += "ENTER SUITE f 0 f 0\n";
+    built = build(suites);
+    EXPECT_FALSE(built->ok);
+    EXPECT_EQ(built->error, "run.trace:1004: components and stub calls nest more than 1000 deep, which no harness does");
+}
+
 TEST(Run, PassesWhenEverythingPassedAndTheRunEnded)
 {
     auto built = build("ENTER SUITE f 0 f 0\nENTER CASE 10 0 10 0\nCHECK EXPRESSION PASS 11 0\nLEAVE CASE\n"
@@ -67,32 +88,38 @@ TEST(Run, PassesWhenEverythingPassedAndTheRunEnded)
 
 // Only the test case an UNEXPECTED names fails; a PROC's handler catching
 // the exception fails the PROC and what encloses it but not the test case.
-TEST(Run, UnexpectedExceptionsFailTheNamedComponent)
+TEST(Run, UnexpectedExceptionsFailTheTestCaseTheyEscapedFrom)
 {
     auto built = build("ENTER CLASS 2 0 2 0\n"
                        "ENTER CASE 3 0 3 0\n"
                        "ENTER PROC 7 0 7 0\n"
                        "UNEXPECTED 7 0\n"
+                       "THROWN \"std::out_of_range\" \"vector::at\\n\"\n"
                        "LEAVE PROC\n"
                        "LEAVE CASE\n"
                        "ENTER CASE 10 0 10 0\n"
                        "UNEXPECTED 10 0\n"
                        "LEAVE CASE\n"
                        "LEAVE CLASS\n"
-                       "END 2 1 0 0\n");
+                       "END 2 2 0 0\n");
     ASSERT_TRUE(built->ok) << built->error;
     const Item &lift = *built->run.root.children[0];
     const Item &up = *lift.children[0], &move = *up.children[0], &down = *lift.children[1];
     EXPECT_TRUE(lift.failed);
-    EXPECT_FALSE(up.failed);
+    EXPECT_TRUE(up.failed);
     EXPECT_TRUE(move.failed);
     EXPECT_TRUE(down.failed);
     EXPECT_FALSE(built->run.countsDiffer());
     EXPECT_FALSE(built->run.passed());
     std::string report = formatTextReport(built->run);
-    EXPECT_NE(report.find("      lift.otd:8: unexpected exception in PROC move\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("      lift.otd:8: unexpected exception in PROC move: std::out_of_range: vector::at\\n\n"),
+              std::string::npos)
+        << report;
     EXPECT_NE(report.find("    lift.otd:15: unexpected exception in TEST CASE Down\n"), std::string::npos) << report;
-    EXPECT_NE(report.find("FAILED: 2 test cases (1 passed, 1 failed), 0 checks (0 passed, 0 failed), "
+    EXPECT_NE(formatJUnit(built->run).find("<testcase name=\"Lift.Up\" classname=\"Lift\">\n      <failure message="
+                                           "\"lift.otd:8: unexpected exception in PROC move: std::out_of_range"),
+              std::string::npos);
+    EXPECT_NE(report.find("FAILED: 2 test cases (0 passed, 2 failed), 0 checks (0 passed, 0 failed), "
                           "2 unexpected exceptions\n"),
               std::string::npos)
         << report;

@@ -9,10 +9,18 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <cxxabi.h>
+#include <exception>
 #include <sstream>
 #include <string>
+#include <typeinfo>
 #include <vector>
+
+#ifdef __unix__
+#include "src/faults.h"
+#endif
 
 namespace {
 
@@ -196,6 +204,115 @@ void printText(const char *expression, const char *value)
     traceLine("VALUE %s %s", quoted(expression).c_str(), quoted(value).c_str());
 }
 
+#ifdef __unix__
+std::string readableType(const char *mangled)
+{
+    int status = 0;
+    char *readable = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+    std::string name = status == 0 && readable ? readable : mangled;
+    std::free(readable);
+    return name;
+}
+#else
+// A board keeps its flash for the tests rather than for the C++ library's
+// demangler (30 KB): the usual exception types are read here as the host
+// writes them (a builtin type, a class in namespaces, pointers and const),
+// any other stays mangled.
+struct Builtin {
+    char code;
+    const char *name;
+};
+
+const Builtin builtins[] = {{'v', "void"}, {'b', "bool"}, {'c', "char"}, {'a', "signed char"},
+                            {'h', "unsigned char"}, {'s', "short"}, {'t', "unsigned short"}, {'i', "int"},
+                            {'j', "unsigned int"}, {'l', "long"}, {'m', "unsigned long"}, {'x', "long long"},
+                            {'y', "unsigned long long"}, {'f', "float"}, {'d', "double"}};
+
+// One name of a nested name: "St" or a length and that many characters.
+bool readSourceName(const char *&at, std::string &out)
+{
+    if (at[0] == 'S' && at[1] == 't') {
+        at += 2;
+        out += "std";
+        return true;
+    }
+    char *end = nullptr;
+    size_t length = std::strtoul(at, &end, 10);
+    if (end == at || std::strlen(end) < length)
+        return false;
+    out.append(end, length);
+    at = end + length;
+    return true;
+}
+
+bool readMangled(const char *&at, std::string &out)
+{
+    if (*at == 'P' || *at == 'K') {
+        const char *suffix = *at++ == 'P' ? "*" : " const";
+        if (!readMangled(at, out))
+            return false;
+        out += suffix;
+        return true;
+    }
+    for (const Builtin &builtin : builtins) {
+        if (*at == builtin.code) {
+            at++;
+            out += builtin.name;
+            return true;
+        }
+    }
+    bool nested = *at == 'N';
+    bool standard = !nested && at[0] == 'S' && at[1] == 't';
+    at += nested;
+    if (!readSourceName(at, out))
+        return false;
+    if (standard) {
+        out += "::";
+        return readSourceName(at, out);
+    }
+    while (nested && *at != 'E')
+        if (!readSourceName(at, out.append("::")))
+            return false;
+    at += nested;
+    return true;
+}
+
+std::string readableType(const char *mangled)
+{
+    const char *at = mangled;
+    std::string name;
+    return readMangled(at, name) && *at == '\0' ? name : mangled;
+}
+#endif
+
+// The type of the exception being handled, as the tester wrote it.
+std::string thrownType()
+{
+    const std::type_info *type = abi::__cxa_current_exception_type();
+    return type ? readableType(type->name()) : "(unknown type)";
+}
+
+// What the exception being handled says of itself, if it is a std::exception.
+std::string thrownWhat()
+{
+    try {
+        throw;
+    } catch (const std::exception &error) {
+        return error.what();
+    } catch (...) {
+        return std::string();
+    }
+}
+
+// THROWN follows UNEXPECTED when it is called from a handler, which is
+// where a generated harness calls it.
+void traceThrown()
+{
+    if (!std::current_exception())
+        return;
+    traceLine("THROWN %s %s", quoted(thrownType().c_str()).c_str(), quoted(thrownWhat().c_str()).c_str());
+}
+
 } // namespace
 
 namespace zeptp {
@@ -248,6 +365,9 @@ void _zep_init(const _zep_Car *traceFile, _zep_Id elementBase, _zep_Id messageBa
         return;
     }
     r.traceOpened = true;
+#ifdef __unix__
+    zeptpWatchFaults(fileno(r.trace));
+#endif
     traceLine("ZEPTRACE 1");
     traceLine("INIT %lx %lx %lx", elementBase, messageBase, textBase);
 }
@@ -274,6 +394,9 @@ void _zep_term(void) noexcept
     r.open.clear();
     zeptp::writeTallies();
     traceLine("END %lu %lu %lu %lu", r.cases, r.casesFailed, r.checks, r.checksFailed);
+#ifdef __unix__
+    zeptpWatchFaults(-1);
+#endif
     if (r.trace && std::fclose(r.trace) == EOF && !r.writeFailed)
         std::fprintf(stderr, "zeptp: cannot write the trace file `%s': %s\n", r.tracePath.c_str(),
                      std::strerror(errno));
@@ -339,9 +462,10 @@ void _zep_unexpected_exception(_zep_Id component, _zep_Int file) noexcept
     Run &r = run();
     traceLine("UNEXPECTED %lx %lx", component, fileIndex(file));
     r.unexpected++;
-    for (OpenComponent &open : r.open)
-        if (open.kind == Kind::Case && open.id == component)
-            open.failed = true;
+    // Whichever handler caught it, the test case it escaped from failed.
+    if (OpenComponent *testCase = innermostCase())
+        testCase->failed = true;
+    traceThrown();
 }
 
 void _zep_print_start(_zep_Id id, _zep_Int file) noexcept { traceLine("PRINT %lx %lx", id, fileIndex(file)); }
