@@ -86,7 +86,7 @@ endif()
 
 # zepprepro_add_test(NAME <name> SCRIPT <file.otd>
 #                    [SCRIPTS <file> ...] [SOURCES <file.cpp> ...]
-#                    [INCLUDE_DIRECTORIES <dir> ...])
+#                    [INCLUDE_DIRECTORIES <dir> ...] [COVERAGE])
 #
 # Translates SCRIPT at build time, builds the harness as the executable
 # <name> from it and SOURCES, and registers the CTest test <name>, which runs
@@ -104,8 +104,12 @@ endif()
 # of SCRIPT, which is an include directory of <name> together with
 # INCLUDE_DIRECTORIES. The translation, trace and reports are in
 # <binary dir>/<name>.zep/, the test's working directory.
+#
+# COVERAGE, or ZEPPREPRO_COVERAGE set for the whole project: the harness and
+# SOURCES are built for coverage with GCC (zepprepro-coverage.cmake), and
+# the test also writes <name>.coverage.xml (Cobertura) beside the JUnit file.
 function(zepprepro_add_test)
-  cmake_parse_arguments(PARSE_ARGV 0 ZEP "" "NAME;SCRIPT" "SCRIPTS;SOURCES;INCLUDE_DIRECTORIES")
+  cmake_parse_arguments(PARSE_ARGV 0 ZEP "COVERAGE" "NAME;SCRIPT" "SCRIPTS;SOURCES;INCLUDE_DIRECTORIES")
   if(ZEP_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "zepprepro_add_test: unknown arguments: ${ZEP_UNPARSED_ARGUMENTS}")
   endif()
@@ -173,6 +177,11 @@ set(ZEP_TARGET_DIR [==[@ZEPPREPRO_TARGET_DIR@]==])
   set_property(SOURCE "${harness}" APPEND PROPERTY COMPILE_OPTIONS
     $<$<CXX_COMPILER_ID:GNU,Clang,AppleClang>:-Wno-unknown-pragmas>)
 
+  set(coverage_arguments)
+  if(ZEP_COVERAGE OR ZEPPREPRO_COVERAGE)
+    _zepprepro_build_for_coverage(${ZEP_NAME} "${dir}" coverage_arguments)
+  endif()
+
   add_test(NAME ${ZEP_NAME}
     COMMAND "${CMAKE_COMMAND}"
       "-DZEP_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
@@ -182,6 +191,7 @@ set(ZEP_TARGET_DIR [==[@ZEPPREPRO_TARGET_DIR@]==])
       "-DZEP_TRACE=${ZEP_NAME}.tdf"
       "-DZEP_JUNIT=${dir}/${ZEP_NAME}.junit.xml"
       "-DZEP_HTML=${dir}/${ZEP_NAME}.html"
+      ${coverage_arguments}
       -P "${_zepprepro_package_dir}/zepprepro-run-test.cmake"
     WORKING_DIRECTORY "${dir}")
   set_tests_properties(${ZEP_NAME} PROPERTIES LABELS zepprepro)
@@ -194,5 +204,7 @@ set(ZEP_TARGET_DIR [==[@ZEPPREPRO_TARGET_DIR@]==])
     set_tests_properties(${ZEP_NAME} PROPERTIES TIMEOUT ${ZEPPREPRO_TEST_TIMEOUT})
   endif()
 endfunction()
+
+include("${CMAKE_CURRENT_LIST_DIR}/zepprepro-coverage.cmake")
 
 cmake_policy(POP)

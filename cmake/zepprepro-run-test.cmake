@@ -12,12 +12,22 @@
 # either could not do its work.
 cmake_minimum_required(VERSION 3.20)
 
-# A trace left by an earlier run must not be reported as this one's.
-file(REMOVE "${ZEP_DIR}/${ZEP_TRACE}" "${ZEP_JUNIT}" "${ZEP_HTML}")
+# A trace or coverage left by an earlier run must not be reported as this
+# one's.
+file(REMOVE "${ZEP_DIR}/${ZEP_TRACE}" "${ZEP_DIR}/${ZEP_TRACE}.cov" "${ZEP_JUNIT}" "${ZEP_HTML}")
+# With coverage (ZEP_GCOV, ZEP_COVERAGE_ROOT, ZEP_COVERAGE_EXCLUDE and
+# ZEP_COBERTURA given): the report also reads <trace>.cov and writes the
+# Cobertura file.
+set(coverage)
+if(ZEP_GCOV)
+  file(REMOVE "${ZEP_COBERTURA}")
+  set(coverage --gcov "${ZEP_GCOV}" --coverage-root "${ZEP_COVERAGE_ROOT}"
+    --coverage-exclude "${ZEP_COVERAGE_EXCLUDE}" --cobertura "${ZEP_COBERTURA}")
+endif()
 
 execute_process(COMMAND ${ZEP_EMULATOR} "${ZEP_HARNESS}" WORKING_DIRECTORY "${ZEP_DIR}" RESULT_VARIABLE harness)
 # Reported even after a crash: the trace keeps every event up to it.
-execute_process(COMMAND "${ZEP_REPORT}" --junit "${ZEP_JUNIT}" --html "${ZEP_HTML}" "${ZEP_TRACE}" "${ZEP_DIR}"
+execute_process(COMMAND "${ZEP_REPORT}" --junit "${ZEP_JUNIT}" --html "${ZEP_HTML}" ${coverage} "${ZEP_TRACE}" "${ZEP_DIR}"
   WORKING_DIRECTORY "${ZEP_DIR}" RESULT_VARIABLE report)
 if(EXISTS "${ZEP_HTML}")
   message("HTML report: ${ZEP_HTML}")

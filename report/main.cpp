@@ -1,8 +1,11 @@
-// zepreport [--junit FILE] [--html FILE] TRACE [RECORDS...]
+// zepreport [--junit FILE] [--html FILE] [--cobertura FILE] [--gcov PROGRAM]
+//           [--coverage-root DIR]... [--coverage-exclude DIR]... TRACE [RECORDS...]
 //
 // Reads the trace of a test run and the record files of its translation and
 // writes the readable report to standard output. Exit status: 0 when every
 // test case passed, 1 when anything failed, 2 when the report cannot be made.
+#include "report/coveragepage.h"
+#include "report/coveragereport.h"
 #include "report/html.h"
 #include "report/junit.h"
 #include "report/run.h"
@@ -10,19 +13,27 @@
 #include "report/textreport.h"
 #include "report/trace.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-const char usage[] = "usage: zepreport [--junit FILE] [--html FILE] TRACE [RECORDS...]\n"
+const char usage[] = "usage: zepreport [--junit FILE] [--html FILE] [--cobertura FILE] [--gcov PROGRAM]\n"
+                     "                 [--coverage-root DIR]... [--coverage-exclude DIR]... TRACE [RECORDS...]\n"
                      "  TRACE    the trace file the test run wrote\n"
                      "  RECORDS  .ots and .tsf record files of the translation, or directories\n"
                      "           holding them (default: the current directory)\n"
                      "  --junit FILE  also write the verdicts as JUnit XML to FILE\n"
                      "  --html FILE   also write the report as an HTML page to FILE\n"
+                     "  --cobertura FILE  write the coverage in TRACE.cov as Cobertura XML to FILE\n"
+                     "  --gcov PROGRAM    the gcov of the toolchain that built the harness (default gcov)\n"
+                     "  --coverage-root DIR     count only source files under DIR (may be repeated)\n"
+                     "  --coverage-exclude DIR  never count source files under DIR (may be repeated)\n"
                      "Exit status: 0 all test cases passed, 1 something failed, 2 error.\n";
 
 int failure(const std::string &message)
@@ -50,8 +61,10 @@ int main(int argc, char *argv[])
         const char *name;
         std::string path;
         bool given = false;
-    } options[] = {{"--junit", ""}, {"--html", ""}};
-    FileOption &junit = options[0], &html = options[1];
+        std::vector<std::string> all = {};  // every value, for the options that may be repeated
+    } options[] = {{"--junit", ""},         {"--html", ""}, {"--cobertura", ""}, {"--gcov", ""},
+                   {"--coverage-root", ""}, {"--coverage-exclude", ""}};
+    FileOption &junit = options[0], &html = options[1], &cobertura = options[2], &gcov = options[3];
     std::string tracePath;
     bool optionsEnded = false;
     std::vector<std::string> places;
@@ -73,6 +86,7 @@ int main(int argc, char *argv[])
             }
             option = &candidate;
             option->given = true;
+            option->all.push_back(option->path);
             break;
         }
         if (option != nullptr)
@@ -107,11 +121,32 @@ int main(int argc, char *argv[])
     if (!zepreport::buildRun(trace, records, run, error))
         return failure(error);
 
+    // A harness built for coverage leaves its coverage file beside the trace.
+    zepreport::Coverage coverage;
+    zepreport::CoverageScope scope{options[4].all, options[5].all};
+    std::string coveragePath = tracePath + ".cov";
+    struct stat status;
+    bool covered = stat(coveragePath.c_str(), &status) == 0;
+    if (covered && !zepreport::readCoverage(coveragePath, trace, gcov.given ? gcov.path : "gcov", scope, coverage, error))
+        return failure(error);
+    if (cobertura.given && !covered)
+        return failure(coveragePath + ": no coverage file: the harness was not built for coverage");
+    std::vector<std::string> names = zepreport::bucketNames(run);
+
     if (junit.given && !writeFile(junit.path, zepreport::formatJUnit(run)))
         return failure(junit.path + ": cannot write the JUnit file");
-    if (html.given && !writeFile(html.path, zepreport::formatHtml(run, zepreport::readPageSources(run))))
-        return failure(html.path + ": cannot write the HTML page");
+    if (html.given) {
+        std::string page = zepreport::formatHtml(run, zepreport::readPageSources(run));
+        if (covered)
+            page = zepreport::addCoverageToPage(page, coverage, names);
+        if (!writeFile(html.path, page))
+            return failure(html.path + ": cannot write the HTML page");
+    }
+    if (cobertura.given && !writeFile(cobertura.path, zepreport::formatCobertura(coverage, scope.roots, std::time(nullptr))))
+        return failure(cobertura.path + ": cannot write the Cobertura file");
     std::string report = zepreport::formatTextReport(run);
+    if (covered)
+        report += zepreport::formatCoverageText(coverage, names);
     if (std::fwrite(report.data(), 1, report.size(), stdout) != report.size() || std::fflush(stdout) != 0)
         return failure("cannot write the report to standard output");
     return run.passed() ? 0 : 1;

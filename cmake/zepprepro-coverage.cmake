@@ -1,0 +1,47 @@
+# Coverage of the code under test for zepprepro_add_test(... COVERAGE),
+# included by zepprepro-config.cmake.
+#
+# The harness and SOURCES are compiled with GCC's --coverage, their counters
+# listed in the section zep_gcov_info, and the harness's calls at each test
+# case wrapped by the run-time library's coverage object, which writes the
+# counters per test case into <trace>.cov. zepreport reads that file with
+# the gcov of the same toolchain, keeping the files under the project's
+# source directory that are not in the build tree: the harness, the system
+# headers and the run-time library are not code under test.
+
+# The gcov of the compiler that builds the harness: arm-none-eabi-gcov for
+# arm-none-eabi-g++, gcov-12 or gcov for the host's GCC 12.
+function(_zepprepro_find_gcov out)
+  get_filename_component(compiler "${CMAKE_CXX_COMPILER}" NAME)
+  set(prefix)
+  if(compiler MATCHES "^(.*-)(g\\+\\+|c\\+\\+)(-[0-9]+)?$")
+    set(prefix "${CMAKE_MATCH_1}")
+  endif()
+  string(REGEX MATCH "^[0-9]+" major "${CMAKE_CXX_COMPILER_VERSION}")
+  find_program(ZEPPREPRO_GCOV NAMES ${prefix}gcov-${major} ${prefix}gcov
+    HINTS "${CMAKE_CXX_COMPILER}/.." DOC "gcov of the compiler that builds the harnesses")
+  if(NOT ZEPPREPRO_GCOV)
+    message(FATAL_ERROR "zepprepro_add_test: COVERAGE needs ${prefix}gcov beside ${CMAKE_CXX_COMPILER}")
+  endif()
+  set(${out} "${ZEPPREPRO_GCOV}" PARENT_SCOPE)
+endfunction()
+
+# Builds target name for coverage and sets out to the arguments that tell
+# the test's script to read it.
+function(_zepprepro_build_for_coverage name dir out)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU" OR CMAKE_CXX_COMPILER_VERSION VERSION_LESS 12)
+    message(FATAL_ERROR "zepprepro_add_test(${name}): COVERAGE needs GCC 12 or later as the C++ compiler")
+  endif()
+  _zepprepro_find_gcov(gcov)
+  target_compile_options(${name} PRIVATE --coverage -fprofile-info-section=zep_gcov_info)
+  # Only these calls of the harness reach the coverage object.
+  target_link_options(${name} PRIVATE --coverage
+    -Wl,--wrap=_zep_init,--wrap=_zep_add_source_file,--wrap=_zep_term,--wrap=_zep_exit_status
+    -Wl,--wrap=_zep_enter_test_case,--wrap=_zep_exit_test_case)
+  set(${out}
+    "-DZEP_GCOV=${gcov}"
+    "-DZEP_COVERAGE_ROOT=${CMAKE_SOURCE_DIR}"
+    "-DZEP_COVERAGE_EXCLUDE=${CMAKE_BINARY_DIR}"
+    "-DZEP_COBERTURA=${dir}/${name}.coverage.xml"
+    PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,196 @@
+// The coverage parts are put into the page that formatHtml wrote, at its
+// two fixed places (the end of the header and the end of the main part), so
+// that a page without coverage stays exactly as it was.
+#include "report/coveragepage.h"
+#include "report/coveragereport.h"
+#include "report/lines.h"
+#include "report/text.h"
+
+#include <fstream>
+#include <map>
+
+namespace zepreport {
+
+namespace {
+
+const char style[] = R"(<style>
+.coverage-band { float: right; margin: -4px 0 0 24px; padding: 6px 12px; border-left: 4px solid #0969da; background: #f6f8fa; }
+.coverage-band h2, .coverage h2 { margin: 0 0 4px; font-size: 18px; }
+.coverage h3 { font-size: 16px; margin: 12px 0 4px; }
+.coverage td.r { text-align: right; }
+.listing > span.miss { background: #fdecea; }
+.listing > span.part { background: #fff8c5; }
+.listing .c { display: inline-block; min-width: 7ch; margin-right: 8px; text-align: right; color: #6e7781; }
+.listing .by { margin-left: 16px; color: #0969da; font-family: system-ui, sans-serif; font-size: 12px; }
+</style>
+)";
+
+std::string escaped(std::string_view text)
+{
+    return xmlEscape(text, false);
+}
+
+std::string anchor(size_t file)
+{
+    return "cov-" + std::to_string(file);
+}
+
+void writeBand(std::string &out, const Coverage &coverage)
+{
+    CoverageTotals totals = coverageTotals(coverage);
+    out += "<aside class=\"coverage-band\">\n<h2>Coverage</h2>\n<dl>\n";
+    out += "<dt>lines</dt><dd>" + std::to_string(totals.linesHit) + "/" + std::to_string(totals.lines) + " " +
+           percentText(totals.linesHit, totals.lines) + "</dd>\n";
+    out += "<dt>branches</dt><dd>" + std::to_string(totals.branchesTaken) + "/" + std::to_string(totals.branches) +
+           " " + percentText(totals.branchesTaken, totals.branches) + "</dd>\n";
+    out += "<dt>functions</dt><dd>" + std::to_string(totals.functionsCalled) + "/" +
+           std::to_string(totals.functions) + "</dd>\n</dl>\n</aside>\n";
+}
+
+void writeTable(std::string &out, const Coverage &coverage)
+{
+    out += "<table>\n<tr><th>source file</th><th>lines</th><th>%</th><th>branches</th><th>%</th>"
+           "<th>functions</th></tr>\n";
+    for (size_t at = 0; at < coverage.files.size(); at++) {
+        const FileCoverage &file = coverage.files[at];
+        CoverageTotals t = fileTotals(file);
+        out += "<tr><td><a href=\"#" + anchor(at) + "\">" + escaped(file.name) + "</a></td><td class=\"r\">" +
+               std::to_string(t.linesHit) + "/" + std::to_string(t.lines) + "</td><td class=\"r\">" +
+               percentText(t.linesHit, t.lines) + "</td><td class=\"r\">" + std::to_string(t.branchesTaken) + "/" +
+               std::to_string(t.branches) + "</td><td class=\"r\">" + percentText(t.branchesTaken, t.branches) +
+               "</td><td class=\"r\">" + std::to_string(t.functionsCalled) + "/" + std::to_string(t.functions) +
+               "</td></tr>\n";
+    }
+    out += "</table>\n";
+}
+
+std::string readerList(const LineCoverage &line, const std::vector<std::string> &names)
+{
+    std::string list;
+    for (uint64_t bucket : line.buckets)
+        list += (list.empty() ? "" : ", ") + (bucket < names.size() ? names[bucket] : "#" + std::to_string(bucket));
+    return list;
+}
+
+std::vector<std::string> readSource(const std::string &path, bool &found)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    found = static_cast<bool>(in);
+    LineReader reader(in);
+    std::string line;
+    for (LineReader::Result result; found && (result = reader.next(line)) != LineReader::End;) {
+        if (result == LineReader::TooLong || result == LineReader::Failed)
+            break;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        if (result == LineReader::Cut)
+            break;
+    }
+    return lines;
+}
+
+// One line of the listing: its count ("1 of 2" taken branches after it when
+// some were not), its text and who reached it.
+std::string listingLine(uint64_t number, const std::string &text, const LineCoverage *line,
+                        const std::vector<std::string> &names)
+{
+    std::string state, count, by;
+    if (line) {
+        state = line->hits == 0 ? " class=\"miss\"" : line->branchesTaken < line->branches ? " class=\"part\"" : "";
+        count = std::to_string(line->hits);
+        if (line->branchesTaken < line->branches)
+            by = std::to_string(line->branchesTaken) + " of " + std::to_string(line->branches) + " branches";
+        std::string list = readerList(*line, names);
+        if (!list.empty())
+            by += (by.empty() ? "" : "; ") + list;
+    }
+    return "<span" + state + "><span class=\"n\">" + std::to_string(number) + "</span><span class=\"c\">" + count +
+           "</span>" + escaped(text) + (by.empty() ? "" : "<span class=\"by\">" + escaped(by) + "</span>") +
+           "</span>\n";
+}
+
+void writeListing(std::string &out, const FileCoverage &file, size_t at, const std::vector<std::string> &names)
+{
+    out += "<details id=\"" + anchor(at) + "\" open=\"open\"><summary>" + escaped(file.name) + "</summary>\n";
+    bool found = false;
+    std::vector<std::string> text = readSource(file.path, found);
+    if (!found) {
+        out += "<p>Source not found: <code>" + escaped(file.path) + "</code></p>\n</details>\n";
+        return;
+    }
+    std::map<uint64_t, const LineCoverage *> byNumber;
+    for (const LineCoverage &line : file.lines)
+        byNumber[line.number] = &line;
+    out += "<pre class=\"listing\">";
+    for (size_t number = 1; number <= text.size(); number++) {
+        auto found = byNumber.find(number);
+        out += listingLine(number, text[number - 1], found == byNumber.end() ? nullptr : found->second, names);
+    }
+    out += "</pre>\n</details>\n";
+}
+
+// Per bucket: the lines it reached in each file, and those no other
+// bucket reached.
+void writeCases(std::string &out, const Coverage &coverage, const std::vector<std::string> &names)
+{
+    out += "<h3>What each test case covered</h3>\n<table>\n<tr><th>test case</th><th>covered</th>"
+           "<th>only it covered</th></tr>\n";
+    for (size_t bucket = 0; bucket < names.size(); bucket++) {
+        std::string covered, only;
+        for (const FileCoverage &file : coverage.files) {
+            std::vector<uint64_t> all, alone;
+            for (const LineCoverage &line : file.lines)
+                for (uint64_t reached : line.buckets)
+                    if (reached == bucket) {
+                        all.push_back(line.number);
+                        if (line.buckets.size() == 1)
+                            alone.push_back(line.number);
+                    }
+            if (!all.empty())
+                covered += "<div>" + escaped(file.name) + ": " + lineRanges(all) + "</div>";
+            if (!alone.empty())
+                only += "<div>" + escaped(file.name) + ": " + lineRanges(alone) + "</div>";
+        }
+        out += "<tr><td>" + escaped(names[bucket]) + "</td><td>" + (covered.empty() ? "nothing" : covered) +
+               "</td><td>" + (only.empty() ? "nothing" : only) + "</td></tr>\n";
+    }
+    out += "</table>\n";
+}
+
+} // namespace
+
+std::string lineRanges(const std::vector<uint64_t> &lines)
+{
+    std::string out;
+    for (size_t at = 0; at < lines.size();) {
+        size_t end = at;
+        while (end + 1 < lines.size() && lines[end + 1] == lines[end] + 1)
+            end++;
+        out += (out.empty() ? "" : ", ") + std::to_string(lines[at]);
+        if (end > at)
+            out += "-" + std::to_string(lines[end]);
+        at = end + 1;
+    }
+    return out;
+}
+
+std::string addCoverageToPage(const std::string &page, const Coverage &coverage,
+                              const std::vector<std::string> &names)
+{
+    size_t headEnd = page.find("</head>"), headerEnd = page.find("</header>"), mainEnd = page.rfind("</main>");
+    if (headEnd == std::string::npos || headerEnd == std::string::npos || mainEnd == std::string::npos)
+        return page;
+    std::string band, body = "<section class=\"coverage\">\n<h2>Coverage of the code under test</h2>\n";
+    writeBand(band, coverage);
+    writeTable(body, coverage);
+    for (size_t at = 0; at < coverage.files.size(); at++)
+        writeListing(body, coverage.files[at], at, names);
+    writeCases(body, coverage, names);
+    body += "</section>\n";
+    return page.substr(0, headEnd) + style + page.substr(headEnd, headerEnd - headEnd) + band +
+           page.substr(headerEnd, mainEnd - headerEnd) + body + page.substr(mainEnd);
+}
+
+} // namespace zepreport
