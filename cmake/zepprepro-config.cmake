@@ -108,6 +108,11 @@ endif()
 # COVERAGE, or ZEPPREPRO_COVERAGE set for the whole project: the harness and
 # SOURCES are built for coverage with GCC (zepprepro-coverage.cmake), and
 # the test also writes <name>.coverage.xml (Cobertura) beside the JUnit file.
+#
+# The target zepprepro_report (not built by default) writes the project's
+# page zepprepro-report.html in the top build directory after ctest: every
+# test of zepprepro_add_test with its verdict, and their coverage merged
+# (also as zepprepro-report.coverage.xml when any was built for coverage).
 function(zepprepro_add_test)
   cmake_parse_arguments(PARSE_ARGV 0 ZEP "COVERAGE" "NAME;SCRIPT" "SCRIPTS;SOURCES;INCLUDE_DIRECTORIES")
   if(ZEP_UNPARSED_ARGUMENTS)
@@ -181,6 +186,7 @@ set(ZEP_TARGET_DIR [==[@ZEPPREPRO_TARGET_DIR@]==])
   if(ZEP_COVERAGE OR ZEPPREPRO_COVERAGE)
     _zepprepro_build_for_coverage(${ZEP_NAME} "${dir}" coverage_arguments)
   endif()
+  _zepprepro_add_to_project_report("${dir}/${ZEP_NAME}.tdf")
 
   add_test(NAME ${ZEP_NAME}
     COMMAND "${CMAKE_COMMAND}"

@@ -33,15 +33,46 @@ function(_zepprepro_build_for_coverage name dir out)
     message(FATAL_ERROR "zepprepro_add_test(${name}): COVERAGE needs GCC 12 or later as the C++ compiler")
   endif()
   _zepprepro_find_gcov(gcov)
-  target_compile_options(${name} PRIVATE --coverage -fprofile-info-section=zep_gcov_info)
+  # Only the code under test gets counters: not the harness's own code
+  # (generated into the build tree, or marked by #line as the script's), the
+  # system's headers or the run-time library's. This keeps the snapshots
+  # and gcov's work small.
+  set(excluded)
+  foreach(directory "${CMAKE_BINARY_DIR}" "${ZEPPREPRO_PREFIX}")
+    string(REGEX REPLACE [=[([][+.*()^$?|{}])]=] [=[\\\1]=] directory "${directory}")
+    list(APPEND excluded "^${directory}/")
+  endforeach()
+  list(APPEND excluded "^/usr/" [=[\.(otd|stb|dcl|otc|OTD|STB|DCL|OTC)$]=])
+  list(JOIN excluded "\;" excluded)
+  target_compile_options(${name} PRIVATE --coverage -fprofile-info-section=zep_gcov_info
+    "-fprofile-exclude-files=${excluded}")
   # Only these calls of the harness reach the coverage object.
   target_link_options(${name} PRIVATE --coverage
     -Wl,--wrap=_zep_init,--wrap=_zep_add_source_file,--wrap=_zep_term,--wrap=_zep_exit_status
     -Wl,--wrap=_zep_enter_test_case,--wrap=_zep_exit_test_case)
+  _zepprepro_add_to_project_report("")
+  set_target_properties(zepprepro_report PROPERTIES ZEP_COVERAGE_OPTIONS
+    "--gcov;${gcov};--coverage-root;${CMAKE_SOURCE_DIR};--coverage-exclude;${CMAKE_BINARY_DIR};--cobertura;${CMAKE_BINARY_DIR}/zepprepro-report.coverage.xml")
   set(${out}
     "-DZEP_GCOV=${gcov}"
     "-DZEP_COVERAGE_ROOT=${CMAKE_SOURCE_DIR}"
     "-DZEP_COVERAGE_EXCLUDE=${CMAKE_BINARY_DIR}"
     "-DZEP_COBERTURA=${dir}/${name}.coverage.xml"
     PARENT_SCOPE)
+endfunction()
+
+# The project's report: trace (when not empty) joins the runs that the
+# target zepprepro_report puts together.
+function(_zepprepro_add_to_project_report trace)
+  if(NOT TARGET zepprepro_report)
+    add_custom_target(zepprepro_report
+      COMMAND "${ZEPREPORT_EXECUTABLE}" --project --html "${CMAKE_BINARY_DIR}/zepprepro-report.html"
+        "$<TARGET_PROPERTY:zepprepro_report,ZEP_COVERAGE_OPTIONS>" "$<TARGET_PROPERTY:zepprepro_report,ZEP_TRACES>"
+      COMMAND "${CMAKE_COMMAND}" -E echo "Project report: ${CMAKE_BINARY_DIR}/zepprepro-report.html"
+      COMMAND_EXPAND_LISTS VERBATIM
+      COMMENT "Reporting on every zepprepro test (run ctest first)")
+  endif()
+  if(trace)
+    set_property(TARGET zepprepro_report APPEND PROPERTY ZEP_TRACES "${trace}")
+  endif()
 endfunction()

@@ -136,14 +136,17 @@ bool placeSnapshot(const Snapshot &snapshot, const std::filesystem::path &direct
     return true;
 }
 
-bool runGcov(const std::string &gcov, const std::filesystem::path &directory, size_t objects, std::string &output,
-             std::string &error)
+// One gcov for every snapshot: its data files are given in snapshot order
+// ("<snapshot>/o<object>.gcda"), and it writes one document for each.
+bool runGcov(const std::string &gcov, const std::filesystem::path &directory, const std::vector<Snapshot> &snapshots,
+             std::string &output, std::string &error)
 {
     std::string command = "cd " + shellQuoted(directory.string()) + " && " + shellQuoted(gcov) +
                           " --json-format --stdout --branch-probabilities";
-    for (size_t object = 0; object < objects; object++)
-        command += " o" + std::to_string(object) + ".gcda";
-    command += " 2>" + shellQuoted((directory / "gcov.err").string());
+    for (size_t at = 0; at < snapshots.size(); at++)
+        for (size_t object = 0; object < snapshots[at].objects.size(); object++)
+            command += " " + std::to_string(at) + "/o" + std::to_string(object) + ".gcda";
+    command += " 2>gcov.err";
     FILE *pipe = popen(command.c_str(), "r");
     if (!pipe) {
         error = "cannot run " + gcov;
@@ -160,6 +163,21 @@ bool runGcov(const std::string &gcov, const std::filesystem::path &directory, si
         return false;
     }
     return true;
+}
+
+// gcov's documents, one per data file, dealt out to their snapshots.
+bool dealOut(std::vector<GcovDocument> &all, const std::vector<Snapshot> &snapshots,
+             std::vector<std::vector<GcovDocument>> &documents)
+{
+    size_t next = 0;
+    for (const Snapshot &snapshot : snapshots) {
+        if (all.size() - next < snapshot.objects.size())
+            return false;
+        documents.emplace_back(std::make_move_iterator(all.begin() + static_cast<long>(next)),
+                               std::make_move_iterator(all.begin() + static_cast<long>(next + snapshot.objects.size())));
+        next += snapshot.objects.size();
+    }
+    return next == all.size();
 }
 
 // Every count of the documents in one row, in gcov's order: per file its
@@ -238,6 +256,48 @@ void sumUp(const std::vector<GcovDocument> &documents, const std::vector<uint64_
         }
 }
 
+void countBranches(LineCoverage &line)
+{
+    line.branches = line.branchCounts.size();
+    line.branchesTaken = static_cast<uint64_t>(
+        std::count_if(line.branchCounts.begin(), line.branchCounts.end(), [](uint64_t n) { return n > 0; }));
+}
+
+void mergeLine(LineCoverage &into, const LineCoverage &from, uint64_t bucketOffset)
+{
+    LineSum sum{into.hits, into.branchCounts, {into.buckets.begin(), into.buckets.end()}};
+    addLine(sum, from.hits, from.branchCounts.data(), from.branchCounts.size());
+    for (uint64_t bucket : from.buckets)
+        sum.buckets.insert(bucket + bucketOffset);
+    into.hits = sum.hits;
+    into.branchCounts = sum.branches;
+    into.buckets.assign(sum.buckets.begin(), sum.buckets.end());
+    countBranches(into);
+}
+
+void mergeFile(FileCoverage &into, const FileCoverage &from, uint64_t bucketOffset)
+{
+    std::map<uint64_t, LineCoverage> lines;
+    for (const LineCoverage &line : into.lines)
+        lines[line.number] = line;
+    for (const LineCoverage &line : from.lines) {
+        auto [at, added] = lines.insert({line.number, LineCoverage{line.number, 0, 0, 0, {}, {}}});
+        mergeLine(at->second, line, bucketOffset);
+    }
+    into.lines.clear();
+    for (auto &[number, line] : lines)
+        into.lines.push_back(std::move(line));
+    for (const FunctionCoverage &function : from.functions) {
+        auto same = std::find_if(into.functions.begin(), into.functions.end(), [&](const FunctionCoverage &f) {
+            return f.line == function.line && f.name == function.name;
+        });
+        if (same == into.functions.end())
+            into.functions.push_back(function);
+        else
+            same->calls += function.calls;
+    }
+}
+
 void putInOrder(const std::map<std::string, FileSum> &sums, const CoverageScope &scope, Coverage &coverage)
 {
     for (const auto &[path, sum] : sums) {
@@ -245,9 +305,8 @@ void putInOrder(const std::map<std::string, FileSum> &sums, const CoverageScope 
         file.path = path;
         file.name = scope.shown(path);
         for (const auto &[number, line] : sum.lines) {
-            LineCoverage out{number, line.hits, line.branches.size(), 0, {line.buckets.begin(), line.buckets.end()}};
-            out.branchesTaken = static_cast<uint64_t>(
-                std::count_if(line.branches.begin(), line.branches.end(), [](uint64_t n) { return n > 0; }));
+            LineCoverage out{number, line.hits, 0, 0, line.branches, {line.buckets.begin(), line.buckets.end()}};
+            countBranches(out);
             file.lines.push_back(std::move(out));
         }
         for (const auto &[key, calls] : sum.functions)
@@ -396,23 +455,38 @@ bool readCoverage(const std::string &path, const Trace &trace, const std::string
         error = "cannot make a scratch directory for gcov";
         return false;
     }
-    std::vector<std::vector<GcovDocument>> documents;
     bool good = true;
-    for (size_t at = 0; good && at < data.snapshots.size(); at++) {
-        std::filesystem::path directory = std::filesystem::path(base) / std::to_string(at);
-        std::string output;
-        documents.emplace_back();
-        good = placeSnapshot(data.snapshots[at], directory, error) &&
-               runGcov(gcov, directory, data.snapshots[at].objects.size(), output, error) &&
-               parseGcovJson(output, documents.back(), error);
-        if (good && documents.back().size() != data.snapshots[at].objects.size()) {
-            error = gcov + " did not read every object of " + path;
-            good = false;
-        }
+    for (size_t at = 0; good && at < data.snapshots.size(); at++)
+        good = placeSnapshot(data.snapshots[at], std::filesystem::path(base) / std::to_string(at), error);
+    std::string output;
+    std::vector<GcovDocument> all;
+    std::vector<std::vector<GcovDocument>> documents;
+    good = good && runGcov(gcov, base, data.snapshots, output, error) && parseGcovJson(output, all, error);
+    if (good && !dealOut(all, data.snapshots, documents)) {
+        error = gcov + " did not read every object of " + path;
+        good = false;
     }
     std::error_code ignored;
     std::filesystem::remove_all(base, ignored);
     return good && buildCoverage(documents, data, scope, coverage, error);
+}
+
+void mergeCoverage(Coverage &into, const Coverage &from, uint64_t bucketOffset)
+{
+    for (const FileCoverage &file : from.files) {
+        auto same = std::find_if(into.files.begin(), into.files.end(),
+                                 [&](const FileCoverage &f) { return f.path == file.path; });
+        if (same == into.files.end()) {
+            into.files.push_back(FileCoverage{file.path, file.name, {}, {}});
+            same = into.files.end() - 1;
+        }
+        mergeFile(*same, file, bucketOffset);
+    }
+    std::sort(into.files.begin(), into.files.end(),
+              [](const FileCoverage &a, const FileCoverage &b) { return a.name < b.name; });
+    for (uint64_t lost : from.lostCases)
+        into.lostCases.push_back(lost + bucketOffset);
+    into.cases = std::max(into.cases, from.cases + bucketOffset);
 }
 
 CoverageTotals fileTotals(const FileCoverage &file)

@@ -39,6 +39,7 @@ struct LineCoverage {
     uint64_t number = 0;
     uint64_t hits = 0;
     uint64_t branches = 0, branchesTaken = 0;
+    std::vector<uint64_t> branchCounts;  // how often each branch was taken
     // Buckets that reached the line: 0 is what ran outside any test case,
     // n the n-th test case entered.
     std::vector<uint64_t> buckets;
@@ -87,6 +88,11 @@ bool buildCoverage(const std::vector<std::vector<GcovDocument>> &snapshots, cons
 // the coverage.
 bool readCoverage(const std::string &path, const Trace &trace, const std::string &gcov, const CoverageScope &scope,
                   Coverage &coverage, std::string &error);
+
+// Adds from (of another harness) to into: files by path, lines by number,
+// functions by line and name; from's bucket n becomes into's bucket
+// n + bucketOffset.
+void mergeCoverage(Coverage &into, const Coverage &from, uint64_t bucketOffset);
 
 CoverageTotals fileTotals(const FileCoverage &file);
 CoverageTotals coverageTotals(const Coverage &coverage);

@@ -8,6 +8,7 @@
 #include "report/coveragereport.h"
 #include "report/html.h"
 #include "report/junit.h"
+#include "report/project.h"
 #include "report/run.h"
 #include "report/sources.h"
 #include "report/textreport.h"
@@ -17,7 +18,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +25,8 @@ namespace {
 
 const char usage[] = "usage: zepreport [--junit FILE] [--html FILE] [--cobertura FILE] [--gcov PROGRAM]\n"
                      "                 [--coverage-root DIR]... [--coverage-exclude DIR]... TRACE [RECORDS...]\n"
+                     "       zepreport --project [--html FILE] [--cobertura FILE] [--gcov PROGRAM]\n"
+                     "                 [--coverage-root DIR]... [--coverage-exclude DIR]... TRACE...\n"
                      "  TRACE    the trace file the test run wrote\n"
                      "  RECORDS  .ots and .tsf record files of the translation, or directories\n"
                      "           holding them (default: the current directory)\n"
@@ -34,7 +36,11 @@ const char usage[] = "usage: zepreport [--junit FILE] [--html FILE] [--cobertura
                      "  --gcov PROGRAM    the gcov of the toolchain that built the harness (default gcov)\n"
                      "  --coverage-root DIR     count only source files under DIR (may be repeated)\n"
                      "  --coverage-exclude DIR  never count source files under DIR (may be repeated)\n"
+                     "  --project  every argument is the trace of a harness of one project (its record\n"
+                     "             files beside it): one report of them all with their coverage merged\n"
                      "Exit status: 0 all test cases passed, 1 something failed, 2 error.\n";
+
+using zepreport::writeFile;
 
 int failure(const std::string &message)
 {
@@ -44,12 +50,32 @@ int failure(const std::string &message)
     return 2;
 }
 
-bool writeFile(const std::string &path, const std::string &text)
+struct FileOption {
+    const char *name;
+    std::string path;
+    bool given = false;
+    std::vector<std::string> all = {};  // every value, for the options that may be repeated
+};
+
+// --project: the traces are first and rest; options as main reads them
+// (--html, --cobertura, --gcov, --coverage-root, --coverage-exclude).
+int reportProject(const std::string &first, const std::vector<std::string> &rest, const FileOption *options)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    return static_cast<bool>(out);
+    zepreport::ProjectOptions project;
+    project.traces.push_back(first);
+    project.traces.insert(project.traces.end(), rest.begin(), rest.end());
+    project.html = options[1].path;
+    project.cobertura = options[2].path;
+    if (options[3].given)
+        project.gcov = options[3].path;
+    project.scope = {options[4].all, options[5].all};
+    std::string report, error;
+    int status = zepreport::reportProject(project, report, error);
+    if (status == 2)
+        return failure(error);
+    if (std::fwrite(report.data(), 1, report.size(), stdout) != report.size() || std::fflush(stdout) != 0)
+        return failure("cannot write the report to standard output");
+    return status;
 }
 
 } // namespace
@@ -57,16 +83,11 @@ bool writeFile(const std::string &path, const std::string &text)
 int main(int argc, char *argv[])
 {
     // Options with a file name: "--junit FILE" or "--junit=FILE".
-    struct FileOption {
-        const char *name;
-        std::string path;
-        bool given = false;
-        std::vector<std::string> all = {};  // every value, for the options that may be repeated
-    } options[] = {{"--junit", ""},         {"--html", ""}, {"--cobertura", ""}, {"--gcov", ""},
+    FileOption options[] = {{"--junit", ""},         {"--html", ""}, {"--cobertura", ""}, {"--gcov", ""},
                    {"--coverage-root", ""}, {"--coverage-exclude", ""}};
     FileOption &junit = options[0], &html = options[1], &cobertura = options[2], &gcov = options[3];
     std::string tracePath;
-    bool optionsEnded = false;
+    bool optionsEnded = false, project = false;
     std::vector<std::string> places;
     for (int at = 1; at < argc; at++) {
         std::string argument = argv[at];
@@ -94,6 +115,8 @@ int main(int argc, char *argv[])
         if (!optionsEnded && (argument == "--help" || argument == "-h")) {
             std::fputs(usage, stdout);
             return 0;
+        } else if (!optionsEnded && argument == "--project") {
+            project = true;
         } else if (!optionsEnded && argument == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
@@ -111,6 +134,10 @@ int main(int argc, char *argv[])
             return failure(std::string(option.name) + " needs a file name");
 
     std::string error;
+    if (project && junit.given)
+        return failure("--junit does not go with --project: each run has its own");
+    if (project)
+        return reportProject(tracePath, places, options);
     zepreport::Trace trace;
     if (!zepreport::readTrace(tracePath, trace, error))
         return failure(error);

@@ -4,7 +4,9 @@
 Compiles the bank example's harness at -O0 beside a GoogleTest file of two
 tests of the same class, round after round, and prints their times and
 ratio (the target is at most 1/4); then times touching bank.otd,
-cmake --build and ctest of the example.
+cmake --build and ctest of the example, on the host and (when the
+arm-none-eabi compilers and QEMU are there) on the Cortex-M3 board, each
+without and with COVERAGE (the target: at most 1.5 times).
 
     benchcompile.py PREFIX WORK ROUNDS
 
@@ -58,10 +60,6 @@ def main():
     for _ in range(rounds):
         for name, command in compiles.items():
             results[name].append(timed(command))
-    verdicts = []
-    for _ in range(rounds):
-        (source / "bank.otd").touch()
-        verdicts.append(timed(["sh", "-c", f"cmake --build '{example}' && ctest --test-dir '{example}'"])[0])
 
     print(f"compile at -O0, {rounds} rounds:")
     fastest = {}
@@ -72,7 +70,30 @@ def main():
         print(f"  {name + ':':26} wall {wall_text}, processor {cpu_text}")
     harness, gtest = fastest["bank harness"], fastest["two-test GoogleTest file"]
     print(f"  ratio: wall {harness[0] / gtest[0]:.2f}, processor {harness[1] / gtest[1]:.2f} (target: at most 0.25)")
-    print(f"edit to verdict (touch bank.otd, cmake --build, ctest): {summary(verdicts)[1]}")
+    print("edit to verdict (touch bank.otd, cmake --build, ctest):")
+    board = [f"-DCMAKE_TOOLCHAIN_FILE={prefix}/lib/cmake/zepprepro/cortex-m3.cmake"]
+    places = [("host", [])]
+    if shutil.which("arm-none-eabi-g++") and shutil.which("qemu-system-arm"):
+        places.append(("board", board))
+    for place, options in places:
+        plain = edit_to_verdict(source, work / f"{place}-plain", prefix, options, rounds)
+        covered = edit_to_verdict(source, work / f"{place}-coverage", prefix, options + ["-DZEPPREPRO_COVERAGE=ON"],
+                                  rounds)
+        print(f"  {place + ':':6} without COVERAGE {plain[1]}, with {covered[1]}, "
+              f"ratio {covered[0] / plain[0]:.2f} (target: at most 1.5)")
+
+
+def edit_to_verdict(source, build, prefix, options, rounds):
+    """The fastest and the summary of the example's rounds built in build."""
+    shutil.rmtree(build, ignore_errors=True)
+    quiet = {"stdout": subprocess.DEVNULL, "check": True}
+    subprocess.run(["cmake", "-S", source, "-B", build, f"-DCMAKE_PREFIX_PATH={prefix}"] + options, **quiet)
+    subprocess.run(["cmake", "--build", build], **quiet)
+    verdicts = []
+    for _ in range(rounds):
+        (source / "bank.otd").touch()
+        verdicts.append(timed(["sh", "-c", f"cmake --build '{build}' && ctest --test-dir '{build}'"])[0])
+    return summary(verdicts)
 
 
 main()

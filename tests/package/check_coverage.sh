@@ -60,6 +60,22 @@ contains "$page" '<span class="by">1 of 2 branches; outside any test case' && fa
 contains "$page" '<tr><td>LiftTests.Doors</td><td><div>lift.cpp: 19, 21-23</div><div>lift.h: 7</div></td><td><div>lift.cpp: 19, 21-23</div></td></tr>' \
   || fail "what Doors alone covered is wrong"
 
+# The project's report merges down_tests, which runs down() and up() once.
+cmake --build "$build" --target zepprepro_report >"$scratch/project" 2>&1 || { cat "$scratch/project"; fail "no project report"; }
+contains "$scratch/project" "lift.cpp  14/16 lines 87.5 %  7/8 branches 87.5 %  3/4 functions" \
+  || fail "the project's lift.cpp is counted wrong"
+contains "$scratch/project" "total     16/18 lines 88.9 %  7/8 branches 87.5 %  5/6 functions" \
+  || fail "the project's totals are wrong"
+xml=$build/zepprepro-report.coverage.xml
+xmllint --noout --nonet --dtdvalid "$project/coverage-04.dtd" "$xml" || fail "the project's Cobertura file is not valid"
+[ "$(hits 7)" = 5 ] || fail "line 7 has $(hits 7) hits in the project"
+page=$build/zepprepro-report.html
+xmllint --noout "$page" || fail "the project's page is not well-formed"
+contains "$page" '<span class="c">1</span>    level_--;<span class="by">down_tests: DownTests.Down</span>' \
+  || fail "the project's listing does not show who reached line 15"
+contains "$page" '<a href="'"$dir"'/lift_tests.html">lift_tests</a></td><td class="passed">PASSED</td>' \
+  || fail "the project's page does not link the page of lift_tests"
+
 # Coverage of an older build is refused: the object is built again, the
 # old coverage file is still there.
 sed -i 's/return -level_;/return level_;/' "$scratch/src/lift.cpp"

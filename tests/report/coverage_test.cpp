@@ -164,9 +164,9 @@ TEST(CoverageText, ShowsEachFileAndTheTotals)
     Coverage coverage;
     FileCoverage lift{"/p/lift.cpp", "lift.cpp", {}, {{"up", 1, 1}, {"down", 9, 0}}};
     for (uint64_t line = 1; line <= 29; line++)
-        lift.lines.push_back({line, line == 7 ? 0u : 3u, line <= 14 ? 2u : 0u, line <= 14 ? 2u : 0u, {1}});
+        lift.lines.push_back({line, line == 7 ? 0u : 3u, line <= 14 ? 2u : 0u, line <= 14 ? 2u : 0u, {}, {1}});
     lift.lines[0].branchesTaken = 0;
-    FileCoverage header{"/p/include/lift.h", "include/lift.h", {{5, 1, 0, 0, {0}}}, {}};
+    FileCoverage header{"/p/include/lift.h", "include/lift.h", {{5, 1, 0, 0, {}, {0}}}, {}};
     coverage.files = {header, lift};
     coverage.lostCases = {2};
     EXPECT_EQ(formatCoverageText(coverage, {"outside any test case", "Lift.Up", "Lift.Down"}),
