@@ -10,13 +10,13 @@
 # Targets: scanner (nextToken over the input), otd and otc (a whole run on
 # one script), include (a whole run on an OTD script that may include a
 # second file), reader (zepls's message reader and dispatch on what a client
-# writes). A crash, leak, time-out or memory blow-up found is kept in
+# writes), gcov (zepreport's readers of gcov's JSON and of coverage files). A crash, leak, time-out or memory blow-up found is kept in
 # tests/fuzz/regressions/<target>/ and replayed by every later call; the
 # script then fails. The growing corpora stay in build-fuzz/corpus/.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-targets=(scanner otd otc include reader)
+targets=(scanner otd otc include reader gcov)
 fuzz_dir=$zep_root/tests/fuzz
 build_dir=$zep_root/build-fuzz
 # Only the fuzz build needs clang and its sanitizer run-time libraries.

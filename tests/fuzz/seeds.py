@@ -86,7 +86,7 @@ def session(name, text):
 def main():
     root = pathlib.Path(sys.argv[1]).resolve()
     dest = pathlib.Path(sys.argv[2])
-    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader")}
+    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader", "gcov")}
     for folder in corpora.values():
         folder.mkdir(parents=True, exist_ok=True)
 
@@ -110,7 +110,18 @@ def main():
     for index, text in enumerate(otd):
         keep("include", 'include "b.otd";\n' + text + "\0" + otd[(index + 1) % len(otd)])
         keep("include", otd[(index + 3) % len(otd)] + '\ninclude "b.otd";\n' + "\0" + text)
+    for seed in GCOV_SEEDS:
+        keep("gcov", seed)
     return 0
+
+
+# gcov's JSON (first byte even) and a coverage file (odd), for the gcov target.
+GCOV_SEEDS = [
+    "\0" + json.dumps({"format_version": "1", "current_working_directory": "/b", "files": [
+        {"file": "a.cpp", "lines": [{"line_number": 3, "count": 2, "branches": [{"count": 1}, {"count": 0}]}],
+         "functions": [{"name": "_Z1fv", "demangled_name": "f()", "start_line": 3, "execution_count": 2}]}]}),
+    "\1ZEPCOV 1\nFILE 0 1a 2b\nSNAP B 1\nGCDA 4 /b/a.gcda\nadcg\nDONE\nSNAP E 1\nDONE\n",
+]
 
 
 if __name__ == "__main__":
