@@ -86,7 +86,7 @@ endif()
 
 # zepprepro_add_test(NAME <name> SCRIPT <file.otd>
 #                    [SCRIPTS <file> ...] [SOURCES <file.cpp> ...]
-#                    [INCLUDE_DIRECTORIES <dir> ...] [COVERAGE])
+#                    [INCLUDE_DIRECTORIES <dir> ...] [COVERAGE [MCDC]])
 #
 # Translates SCRIPT at build time, builds the harness as the executable
 # <name> from it and SOURCES, and registers the CTest test <name>, which runs
@@ -108,13 +108,15 @@ endif()
 # COVERAGE, or ZEPPREPRO_COVERAGE set for the whole project: the harness and
 # SOURCES are built for coverage with GCC (zepprepro-coverage.cmake), and
 # the test also writes <name>.coverage.xml (Cobertura) beside the JUnit file.
+# COVERAGE MCDC, on the host with clang 19 as the compiler, builds them for
+# clang's source-based coverage with MC/DC instead (over the whole run).
 #
 # The target zepprepro_report (not built by default) writes the project's
 # page zepprepro-report.html in the top build directory after ctest: every
 # test of zepprepro_add_test with its verdict, and their coverage merged
 # (also as zepprepro-report.coverage.xml when any was built for coverage).
 function(zepprepro_add_test)
-  cmake_parse_arguments(PARSE_ARGV 0 ZEP "COVERAGE" "NAME;SCRIPT" "SCRIPTS;SOURCES;INCLUDE_DIRECTORIES")
+  cmake_parse_arguments(PARSE_ARGV 0 ZEP "COVERAGE;MCDC" "NAME;SCRIPT" "SCRIPTS;SOURCES;INCLUDE_DIRECTORIES")
   if(ZEP_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "zepprepro_add_test: unknown arguments: ${ZEP_UNPARSED_ARGUMENTS}")
   endif()
@@ -183,7 +185,11 @@ set(ZEP_TARGET_DIR [==[@ZEPPREPRO_TARGET_DIR@]==])
     $<$<CXX_COMPILER_ID:GNU,Clang,AppleClang>:-Wno-unknown-pragmas>)
 
   set(coverage_arguments)
-  if(ZEP_COVERAGE OR ZEPPREPRO_COVERAGE)
+  if(ZEP_MCDC AND NOT ZEP_COVERAGE)
+    message(FATAL_ERROR "zepprepro_add_test(${ZEP_NAME}): MCDC goes with COVERAGE: COVERAGE MCDC")
+  elseif(ZEP_MCDC)
+    _zepprepro_build_for_mcdc(${ZEP_NAME} coverage_arguments)
+  elseif(ZEP_COVERAGE OR ZEPPREPRO_COVERAGE)
     _zepprepro_build_for_coverage(${ZEP_NAME} "${dir}" coverage_arguments)
   endif()
   _zepprepro_add_to_project_report("${dir}/${ZEP_NAME}.tdf")

@@ -76,3 +76,37 @@ function(_zepprepro_add_to_project_report trace)
     set_property(TARGET zepprepro_report APPEND PROPERTY ZEP_TRACES "${trace}")
   endif()
 endfunction()
+
+# COVERAGE MCDC: the harness and SOURCES are built for clang's source-based
+# coverage with MC/DC; the raw profile of the whole run is <trace>.profraw, which zepreport
+# reads with llvm-profdata and llvm-cov of the same clang. Only on the host:
+# there is no profile run-time for a bare-metal board.
+function(_zepprepro_build_for_mcdc name out)
+  if(CMAKE_CROSSCOMPILING)
+    message(FATAL_ERROR "zepprepro_add_test(${name}): COVERAGE MCDC is for the host only")
+  endif()
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang" OR CMAKE_CXX_COMPILER_VERSION VERSION_LESS 19)
+    message(FATAL_ERROR "zepprepro_add_test(${name}): COVERAGE MCDC needs clang 19 or later as the C++ "
+      "compiler (-DCMAKE_CXX_COMPILER=clang++-19); GCC has no condition coverage")
+  endif()
+  string(REGEX MATCH "^[0-9]+" major "${CMAKE_CXX_COMPILER_VERSION}")
+  get_filename_component(bin "${CMAKE_CXX_COMPILER}" DIRECTORY)
+  find_program(ZEPPREPRO_LLVM_PROFDATA NAMES llvm-profdata-${major} llvm-profdata
+    HINTS "${bin}" "/usr/lib/llvm-${major}/bin")
+  find_program(ZEPPREPRO_LLVM_COV NAMES llvm-cov-${major} llvm-cov HINTS "${bin}" "/usr/lib/llvm-${major}/bin")
+  if(NOT ZEPPREPRO_LLVM_PROFDATA OR NOT ZEPPREPRO_LLVM_COV)
+    message(FATAL_ERROR "zepprepro_add_test(${name}): COVERAGE MCDC needs llvm-profdata and llvm-cov "
+      "(Debian: llvm-${major})")
+  endif()
+  # The harness too, for the inline functions of the project's headers that
+  # it calls; zepreport leaves out its own code (in the build tree, or the
+  # scripts' by #line).
+  target_compile_options(${name} PRIVATE -fprofile-instr-generate -fcoverage-mapping -fcoverage-mcdc)
+  target_link_options(${name} PRIVATE -fprofile-instr-generate)
+  set(${out}
+    "-DZEP_LLVM_PROFDATA=${ZEPPREPRO_LLVM_PROFDATA}"
+    "-DZEP_LLVM_COV=${ZEPPREPRO_LLVM_COV}"
+    "-DZEP_COVERAGE_ROOT=${CMAKE_SOURCE_DIR}"
+    "-DZEP_COVERAGE_EXCLUDE=${CMAKE_BINARY_DIR}"
+    PARENT_SCOPE)
+endfunction()

@@ -24,8 +24,17 @@ if(ZEP_GCOV)
   set(coverage --gcov "${ZEP_GCOV}" --coverage-root "${ZEP_COVERAGE_ROOT}"
     --coverage-exclude "${ZEP_COVERAGE_EXCLUDE}" --cobertura "${ZEP_COBERTURA}")
 endif()
+# With MC/DC (ZEP_LLVM_PROFDATA, ZEP_LLVM_COV): the harness writes its raw
+# profile to <trace>.profraw.
+set(run)
+if(ZEP_LLVM_COV)
+  file(REMOVE "${ZEP_DIR}/${ZEP_TRACE}.profraw")
+  set(run "${CMAKE_COMMAND}" -E env "LLVM_PROFILE_FILE=${ZEP_DIR}/${ZEP_TRACE}.profraw")
+  set(coverage --mcdc "${ZEP_HARNESS}" --llvm-profdata "${ZEP_LLVM_PROFDATA}" --llvm-cov "${ZEP_LLVM_COV}"
+    --coverage-root "${ZEP_COVERAGE_ROOT}" --coverage-exclude "${ZEP_COVERAGE_EXCLUDE}")
+endif()
 
-execute_process(COMMAND ${ZEP_EMULATOR} "${ZEP_HARNESS}" WORKING_DIRECTORY "${ZEP_DIR}" RESULT_VARIABLE harness)
+execute_process(COMMAND ${run} ${ZEP_EMULATOR} "${ZEP_HARNESS}" WORKING_DIRECTORY "${ZEP_DIR}" RESULT_VARIABLE harness)
 # Reported even after a crash: the trace keeps every event up to it.
 execute_process(COMMAND "${ZEP_REPORT}" --junit "${ZEP_JUNIT}" --html "${ZEP_HTML}" ${coverage} "${ZEP_TRACE}" "${ZEP_DIR}"
   WORKING_DIRECTORY "${ZEP_DIR}" RESULT_VARIABLE report)

@@ -95,14 +95,6 @@ bool readWhole(const std::string &path, std::string &text)
     return static_cast<bool>(in) || in.eof();
 }
 
-std::string shellQuoted(const std::string &text)
-{
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 // Writes the snapshot's data files into directory with links to their
 // notes files; a notes file that is missing or from another build makes
 // the coverage stale.
@@ -141,28 +133,11 @@ bool placeSnapshot(const Snapshot &snapshot, const std::filesystem::path &direct
 bool runGcov(const std::string &gcov, const std::filesystem::path &directory, const std::vector<Snapshot> &snapshots,
              std::string &output, std::string &error)
 {
-    std::string command = "cd " + shellQuoted(directory.string()) + " && " + shellQuoted(gcov) +
-                          " --json-format --stdout --branch-probabilities";
+    std::string arguments = "--json-format --stdout --branch-probabilities";
     for (size_t at = 0; at < snapshots.size(); at++)
         for (size_t object = 0; object < snapshots[at].objects.size(); object++)
-            command += " " + std::to_string(at) + "/o" + std::to_string(object) + ".gcda";
-    command += " 2>gcov.err";
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        error = "cannot run " + gcov;
-        return false;
-    }
-    char buffer[65536];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, got);
-    int status = pclose(pipe);
-    if (status != 0) {
-        std::string messages;
-        readWhole((directory / "gcov.err").string(), messages);
-        error = gcov + " failed" + (messages.empty() ? std::string() : ": " + oneLine(trimmed(messages)));
-        return false;
-    }
-    return true;
+            arguments += " " + std::to_string(at) + "/o" + std::to_string(object) + ".gcda";
+    return runCaptured(directory.string(), gcov, arguments, output, error);
 }
 
 // gcov's documents, one per data file, dealt out to their snapshots.
@@ -325,6 +300,36 @@ bool isUnder(const std::string &path, std::string directory)
 }
 
 } // namespace
+
+std::string shellQuoted(const std::string &text)
+{
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+bool runCaptured(const std::string &directory, const std::string &program, const std::string &arguments,
+                 std::string &output, std::string &error)
+{
+    std::string errors = directory + "/" + "tool.err";
+    std::string command = "cd " + shellQuoted(directory) + " && " + shellQuoted(program) + " " + arguments + " 2>" +
+                          shellQuoted(errors);
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        error = "cannot run " + program;
+        return false;
+    }
+    char buffer[65536];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, got);
+    if (pclose(pipe) == 0)
+        return true;
+    std::string messages;
+    readWhole(errors, messages);
+    error = program + " failed" + (messages.empty() ? std::string() : ": " + oneLine(trimmed(messages)));
+    return false;
+}
 
 bool CoverageScope::counts(const std::string &path) const
 {

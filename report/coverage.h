@@ -95,6 +95,14 @@ bool readCoverage(const std::string &path, const Trace &trace, const std::string
 void mergeCoverage(Coverage &into, const Coverage &from, uint64_t bucketOffset);
 
 CoverageTotals fileTotals(const FileCoverage &file);
+
+// text between single quotes for the shell.
+std::string shellQuoted(const std::string &text);
+// Runs program with arguments (already quoted for the shell) in directory,
+// its standard output into output; on failure error names the program with
+// the first of its messages.
+bool runCaptured(const std::string &directory, const std::string &program, const std::string &arguments,
+                 std::string &output, std::string &error);
 CoverageTotals coverageTotals(const Coverage &coverage);
 
 } // namespace zepreport

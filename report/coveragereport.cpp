@@ -29,15 +29,6 @@ std::string countColumn(uint64_t part, uint64_t whole, const char *what)
     return percent.empty() ? text : text + " " + percent;
 }
 
-std::string coverageLine(const std::string &name, size_t width, const CoverageTotals &totals)
-{
-    std::string line = name + std::string(width - name.size(), ' ');
-    line += "  " + countColumn(totals.linesHit, totals.lines, "lines");
-    line += "  " + countColumn(totals.branchesTaken, totals.branches, "branches");
-    line += "  " + std::to_string(totals.functionsCalled) + "/" + std::to_string(totals.functions) + " functions";
-    return line + "\n";
-}
-
 // Cobertura's rates: a fraction with four decimals, 1 when nothing counts.
 std::string rate(uint64_t part, uint64_t whole)
 {
@@ -93,6 +84,15 @@ std::string coberturaClass(const FileCoverage &file)
 }
 
 } // namespace
+
+std::string coverageLine(const std::string &name, size_t width, const CoverageTotals &totals)
+{
+    std::string line = name + std::string(width - name.size(), ' ');
+    line += "  " + countColumn(totals.linesHit, totals.lines, "lines");
+    line += "  " + countColumn(totals.branchesTaken, totals.branches, "branches");
+    line += "  " + std::to_string(totals.functionsCalled) + "/" + std::to_string(totals.functions) + " functions";
+    return line + "\n";
+}
 
 std::vector<std::string> bucketNames(const Run &run)
 {

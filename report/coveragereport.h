@@ -18,6 +18,10 @@ std::vector<std::string> bucketNames(const Run &run);
 // there is nothing to count.
 std::string percentText(uint64_t part, uint64_t whole);
 
+// "lift.cpp  28/29 lines 96.6 %  26/28 branches 92.9 %  6/6 functions" and
+// a line feed, the name padded to width.
+std::string coverageLine(const std::string &name, size_t width, const CoverageTotals &totals);
+
 // After the verdicts: one line per source file and the totals, and the test
 // cases whose coverage was lost.
 std::string formatCoverageText(const Coverage &coverage, const std::vector<std::string> &names);

@@ -8,6 +8,7 @@
 #include "report/coveragereport.h"
 #include "report/html.h"
 #include "report/junit.h"
+#include "report/mcdc.h"
 #include "report/project.h"
 #include "report/run.h"
 #include "report/sources.h"
@@ -36,6 +37,9 @@ const char usage[] = "usage: zepreport [--junit FILE] [--html FILE] [--cobertura
                      "  --gcov PROGRAM    the gcov of the toolchain that built the harness (default gcov)\n"
                      "  --coverage-root DIR     count only source files under DIR (may be repeated)\n"
                      "  --coverage-exclude DIR  never count source files under DIR (may be repeated)\n"
+                     "  --mcdc HARNESS  MC/DC: read TRACE.profraw, which HARNESS (built by clang with\n"
+                     "                  -fcoverage-mcdc) wrote, with llvm-profdata and llvm-cov\n"
+                     "  --llvm-profdata PROGRAM, --llvm-cov PROGRAM  (default: llvm-profdata-19, llvm-cov-19)\n"
                      "  --project  every argument is the trace of a harness of one project (its record\n"
                      "             files beside it): one report of them all with their coverage merged\n"
                      "Exit status: 0 all test cases passed, 1 something failed, 2 error.\n";
@@ -83,9 +87,11 @@ int reportProject(const std::string &first, const std::vector<std::string> &rest
 int main(int argc, char *argv[])
 {
     // Options with a file name: "--junit FILE" or "--junit=FILE".
-    FileOption options[] = {{"--junit", ""},         {"--html", ""}, {"--cobertura", ""}, {"--gcov", ""},
-                   {"--coverage-root", ""}, {"--coverage-exclude", ""}};
+    FileOption options[] = {{"--junit", ""},         {"--html", ""},          {"--cobertura", ""},
+                            {"--gcov", ""},          {"--coverage-root", ""}, {"--coverage-exclude", ""},
+                            {"--mcdc", ""},          {"--llvm-profdata", ""}, {"--llvm-cov", ""}};
     FileOption &junit = options[0], &html = options[1], &cobertura = options[2], &gcov = options[3];
+    FileOption &mcdcHarness = options[6], &profdata = options[7], &llvmCov = options[8];
     std::string tracePath;
     bool optionsEnded = false, project = false;
     std::vector<std::string> places;
@@ -156,6 +162,12 @@ int main(int argc, char *argv[])
     bool covered = stat(coveragePath.c_str(), &status) == 0;
     if (covered && !zepreport::readCoverage(coveragePath, trace, gcov.given ? gcov.path : "gcov", scope, coverage, error))
         return failure(error);
+    zepreport::Mcdc mcdc;
+    zepreport::LlvmTools tools;
+    tools.profdata = profdata.given ? profdata.path : tools.profdata;
+    tools.cov = llvmCov.given ? llvmCov.path : tools.cov;
+    if (mcdcHarness.given && !zepreport::readMcdc(tracePath + ".profraw", mcdcHarness.path, tools, scope, mcdc, error))
+        return failure(error);
     if (cobertura.given && !covered)
         return failure(coveragePath + ": no coverage file: the harness was not built for coverage");
     std::vector<std::string> names = zepreport::bucketNames(run);
@@ -166,6 +178,8 @@ int main(int argc, char *argv[])
         std::string page = zepreport::formatHtml(run, zepreport::readPageSources(run));
         if (covered)
             page = zepreport::addCoverageToPage(page, coverage, names);
+        if (mcdcHarness.given)
+            page = zepreport::addMcdcToPage(page, mcdc);
         if (!writeFile(html.path, page))
             return failure(html.path + ": cannot write the HTML page");
     }
@@ -174,6 +188,8 @@ int main(int argc, char *argv[])
     std::string report = zepreport::formatTextReport(run);
     if (covered)
         report += zepreport::formatCoverageText(coverage, names);
+    if (mcdcHarness.given)
+        report += zepreport::formatMcdcText(mcdc);
     if (std::fwrite(report.data(), 1, report.size(), stdout) != report.size() || std::fflush(stdout) != 0)
         return failure("cannot write the report to standard output");
     return run.passed() ? 0 : 1;

@@ -83,8 +83,23 @@ cmake --build "$build" >"$scratch/build2.log" 2>&1 || cat "$scratch/build2.log"
 (cd "$dir" && "$prefix/bin/zepreport" --gcov "$gcov" lift_tests.tdf . >"$scratch/stale" 2>&1)
 [ $? -eq 2 ] && contains "$scratch/stale" "(stale coverage)" || { cat "$scratch/stale"; fail "stale coverage is not refused"; }
 
+# COVERAGE MCDC on the host with clang 19: llvm-cov counts lines from each
+# function's brace to its end (20 in lift.cpp); mayOpen(true, true) and
+# mayOpen(false, true) show that stopped decides alone, not atFloor.
+if [ -z "$toolchain" ] && command -v clang++-19 >/dev/null; then
+  cmake -S "$project" -B "$scratch/mcdc" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER=clang++-19 -DLIFT_MCDC=ON \
+    >"$scratch/mcdc.log" 2>&1 && cmake --build "$scratch/mcdc" >>"$scratch/mcdc.log" 2>&1 \
+    && (cd "$scratch/mcdc" && ctest -V) >>"$scratch/mcdc.log" 2>&1 || { cat "$scratch/mcdc.log"; fail "COVERAGE MCDC failed"; }
+  contains "$scratch/mcdc.log" "lift.cpp  11/20 lines 55.0 %  5/8 branches 62.5 %  2/4 functions  1/2 conditions 50.0 %" \
+    || fail "lift.cpp's MC/DC is counted wrong"
+  grep -A2 -F "lift.cpp:21: stopped && atFloor: 1 of 2 conditions shown to affect the outcome independently" \
+    "$scratch/mcdc.log" | tr -d '\n' | grep -qF "independently1:   stopped: shown1:   atFloor: not shown" \
+    || fail "the decision of line 21 is shown wrong"
+  xmllint --noout "$scratch/mcdc/lift_tests.zep/lift_tests.html" || fail "the MC/DC page is not well-formed"
+fi
+
 # Without COVERAGE the harness links no coverage code and writes no file.
-sed -i 's/ COVERAGE)/)/' "$scratch/src/CMakeLists.txt"
+sed -i 's/ COVERAGE[^)]*)/)/' "$scratch/src/CMakeLists.txt"
 cmake --build "$build" >"$scratch/build3.log" 2>&1 || cat "$scratch/build3.log"
 nm "$build/lift_tests" | grep -q "zep_gcov\|__gcov_info_to_gcda" && fail "a harness without COVERAGE has coverage code"
 (cd "$build" && ctest) >"$scratch/ctest3" 2>&1
