@@ -10,7 +10,8 @@
 # Targets: scanner (nextToken over the input), otd and otc (a whole run on
 # one script), include (a whole run on an OTD script that may include a
 # second file), reader (zepls's message reader and dispatch on what a client
-# writes), gcov (zepreport's readers of gcov's JSON and of coverage files). A crash, leak, time-out or memory blow-up found is kept in
+# writes), gcov (zepreport's readers of gcov's and llvm-cov's JSON and of
+# coverage files). A crash, leak, time-out or memory blow-up found is kept in
 # tests/fuzz/regressions/<target>/ and replayed by every later call; the
 # script then fails. The growing corpora stay in build-fuzz/corpus/.
 set -euo pipefail

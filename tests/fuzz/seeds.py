@@ -115,12 +115,16 @@ def main():
     return 0
 
 
-# gcov's JSON (first byte even) and a coverage file (odd), for the gcov target.
+# gcov's JSON, a coverage file and llvm-cov's export (first byte 0, 1, 2), for
+# the gcov target.
 GCOV_SEEDS = [
     "\0" + json.dumps({"format_version": "1", "current_working_directory": "/b", "files": [
         {"file": "a.cpp", "lines": [{"line_number": 3, "count": 2, "branches": [{"count": 1}, {"count": 0}]}],
          "functions": [{"name": "_Z1fv", "demangled_name": "f()", "start_line": 3, "execution_count": 2}]}]}),
     "\1ZEPCOV 1\nFILE 0 1a 2b\nSNAP B 1\nGCDA 4 /b/a.gcda\nadcg\nDONE\nSNAP E 1\nDONE\n",
+    "\2" + json.dumps({"data": [{"files": [{"filename": "/p/m.cpp", "branches": [[4, 9, 4, 10, 1, 1, 0, 0, 4]],
+                                            "mcdc_records": [[4, 9, 4, 15, 0, 5, [True, False]]],
+                                            "summary": {"lines": {"count": 6, "covered": 5}}}]}]}),
 ]
 
 

@@ -3,6 +3,7 @@
 #include "report/coverage.h"
 #include "report/coveragepage.h"
 #include "report/coveragereport.h"
+#include "report/mcdc.h"
 
 #include <gtest/gtest.h>
 
@@ -178,6 +179,42 @@ TEST(CoverageText, ShowsEachFileAndTheTotals)
     EXPECT_EQ(percentText(1999, 2000), "99.9 %");
     EXPECT_EQ(percentText(0, 3), "0.0 %");
     EXPECT_EQ(lineRanges({1, 2, 3, 5, 7, 8}), "1-3, 5, 7-8");
+}
+
+} // namespace
+} // namespace zepreport
+
+namespace zepreport {
+namespace {
+
+TEST(LlvmCovExport, ReadsTotalsAndTheConditionsOfEachDecision)
+{
+    // Line 4 "    if (a && b)": the decision spans columns 9 to 15, its
+    // conditions a (9) and b (14); an independence pair was run for a only.
+    const std::string text =
+        R"j({"type": "llvm.coverage.json.export", "version": "2.0.1", "data": [{"files": [)j"
+        R"j({"filename": "/p/m.cpp", "branches": [[4, 9, 4, 10, 1, 1, 0, 0, 4], [4, 14, 4, 15, 1, 0, 0, 0, 4]],)j"
+        R"j( "mcdc_records": [[4, 9, 4, 15, 0, 5, [true, false]]],)j"
+        R"j( "summary": {"lines": {"count": 6, "covered": 5}, "branches": {"count": 4, "covered": 3},)j"
+        R"j( "functions": {"count": 2, "covered": 2}}},)j"
+        R"j({"filename": "/usr/include/x.h", "branches": [], "mcdc_records": [], "summary": {}}]}]})j";
+    Mcdc mcdc;
+    std::string error;
+    ASSERT_TRUE(parseLlvmCovExport(text, CoverageScope{{"/p"}, {}}, mcdc, error)) << error;
+    ASSERT_EQ(mcdc.files.size(), 1u);
+    EXPECT_EQ(mcdc.files[0].name, "m.cpp");
+    EXPECT_EQ(mcdc.files[0].totals.linesHit, 5u);
+    EXPECT_EQ(mcdc.files[0].totals.branches, 4u);
+    EXPECT_EQ(mcdc.files[0].conditions, 2u);
+    EXPECT_EQ(mcdc.files[0].conditionsShown, 1u);
+    ASSERT_EQ(mcdc.decisions.size(), 1u);
+    EXPECT_EQ(mcdc.decisions[0].conditions, (std::vector<std::vector<uint64_t>>{{4, 9, 4, 10}, {4, 14, 4, 15}}));
+    EXPECT_EQ(mcdc.decisions[0].shown, (std::vector<bool>{true, false}));
+
+    for (std::string bad : {R"j({"data": {}})j", R"j({"data": [{"files": [{"summary": {}}]}]})j",
+                            R"j({"data": [{"files": [{"filename": "/p/a", "summary": {},
+                                 "mcdc_records": [[1, 1, 1, 2, 0, 5, [1]]]}]}]})j"})
+        EXPECT_FALSE(parseLlvmCovExport(bad, CoverageScope{}, mcdc, error)) << bad;
 }
 
 } // namespace
