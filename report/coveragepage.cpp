@@ -6,6 +6,7 @@
 #include "report/lines.h"
 #include "report/text.h"
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 
@@ -14,13 +15,17 @@ namespace zepreport {
 namespace {
 
 const char style[] = R"(<style>
-.coverage-band { float: right; margin: -4px 0 0 24px; padding: 6px 12px; border-left: 4px solid #0969da; background: #f6f8fa; }
+.coverage-band { float: right; margin: 0 0 0 24px; padding: 6px 12px; border-left: 4px solid #0969da; background: #f6f8fa; }
 .coverage-band h2, .coverage h2 { margin: 0 0 4px; font-size: 18px; }
 .coverage h3 { font-size: 16px; margin: 12px 0 4px; }
 .coverage td.r { text-align: right; }
+.coverage th { padding: 1px 8px; text-align: left; }
 .listing > span.miss { background: #fdecea; }
 .listing > span.part { background: #fff8c5; }
 .listing .c { display: inline-block; min-width: 7ch; margin-right: 8px; text-align: right; color: #6e7781; }
+.reach { margin: 2px 0 2px 12px; font-size: 13px; color: #0969da; }
+.reach > span { font-weight: 600; margin-right: 6px; }
+.reach > div { display: inline; margin-right: 12px; }
 .listing .by { margin-left: 16px; color: #0969da; font-family: system-ui, sans-serif; font-size: 12px; }
 </style>
 )";
@@ -108,7 +113,7 @@ std::string listingLine(uint64_t number, const std::string &text, const LineCove
     }
     return "<span" + state + "><span class=\"n\">" + std::to_string(number) + "</span><span class=\"c\">" + count +
            "</span>" + escaped(text) + (by.empty() ? "" : "<span class=\"by\">" + escaped(by) + "</span>") +
-           "</span>\n";
+           "\n</span>";
 }
 
 void writeListing(std::string &out, const FileCoverage &file, size_t at, const std::vector<std::string> &names)
@@ -131,32 +136,59 @@ void writeListing(std::string &out, const FileCoverage &file, size_t at, const s
     out += "</pre>\n</details>\n";
 }
 
-// Per bucket: the lines it reached in each file, and those no other
-// bucket reached.
+// What a bucket reached in each file, and what no other bucket reached,
+// as "<div>file: ranges</div>" each; empty when nothing.
+void bucketReach(const Coverage &coverage, uint64_t bucket, std::string &covered, std::string &only)
+{
+    for (const FileCoverage &file : coverage.files) {
+        std::vector<uint64_t> all, alone;
+        for (const LineCoverage &line : file.lines)
+            if (std::find(line.buckets.begin(), line.buckets.end(), bucket) != line.buckets.end()) {
+                all.push_back(line.number);
+                if (line.buckets.size() == 1)
+                    alone.push_back(line.number);
+            }
+        if (!all.empty())
+            covered += "<div>" + escaped(file.name) + ": " + lineRanges(all) + "</div>";
+        if (!alone.empty())
+            only += "<div>" + escaped(file.name) + ": " + lineRanges(alone) + "</div>";
+    }
+}
+
 void writeCases(std::string &out, const Coverage &coverage, const std::vector<std::string> &names)
 {
     out += "<h3>What each test case covered</h3>\n<table>\n<tr><th>test case</th><th>covered</th>"
            "<th>only it covered</th></tr>\n";
     for (size_t bucket = 0; bucket < names.size(); bucket++) {
         std::string covered, only;
-        for (const FileCoverage &file : coverage.files) {
-            std::vector<uint64_t> all, alone;
-            for (const LineCoverage &line : file.lines)
-                for (uint64_t reached : line.buckets)
-                    if (reached == bucket) {
-                        all.push_back(line.number);
-                        if (line.buckets.size() == 1)
-                            alone.push_back(line.number);
-                    }
-            if (!all.empty())
-                covered += "<div>" + escaped(file.name) + ": " + lineRanges(all) + "</div>";
-            if (!alone.empty())
-                only += "<div>" + escaped(file.name) + ": " + lineRanges(alone) + "</div>";
-        }
+        bucketReach(coverage, bucket, covered, only);
         out += "<tr><td>" + escaped(names[bucket]) + "</td><td>" + (covered.empty() ? "nothing" : covered) +
                "</td><td>" + (only.empty() ? "nothing" : only) + "</td></tr>\n";
     }
     out += "</table>\n";
+}
+
+// Under each TEST CASE of the tree (which lists them in the order they
+// were entered, as the buckets are numbered): what it covered.
+std::string markTestCases(const std::string &page, const Coverage &coverage)
+{
+    const std::string title = "</span> TEST CASE ", end = "</summary>\n";
+    std::string out;
+    size_t from = 0;
+    uint64_t bucket = 0;
+    for (size_t at; (at = page.find(title, from)) != std::string::npos;) {
+        size_t after = page.find(end, at);
+        if (after == std::string::npos)
+            break;
+        after += end.size();
+        std::string covered, only;
+        bucketReach(coverage, ++bucket, covered, only);
+        out += page.substr(from, after - from) + "<div class=\"reach\"><span>covered:</span>" +
+               (covered.empty() ? "nothing" : covered) + "<span>only it:</span>" + (only.empty() ? "nothing" : only) +
+               "</div>\n";
+        from = after;
+    }
+    return out + page.substr(from);
 }
 
 } // namespace
@@ -179,9 +211,12 @@ std::string lineRanges(const std::vector<uint64_t> &lines)
 std::string addCoverageToPage(const std::string &page, const Coverage &coverage,
                               const std::vector<std::string> &names)
 {
-    size_t headEnd = page.find("</head>"), headerEnd = page.find("</header>"), mainEnd = page.rfind("</main>");
+    // The band floats at the top of the header, beside the verdict.
+    size_t headEnd = page.find("</head>"), header = page.find("<header"), mainEnd = page.rfind("</main>");
+    size_t headerEnd = header == std::string::npos ? header : page.find(">", header);
     if (headEnd == std::string::npos || headerEnd == std::string::npos || mainEnd == std::string::npos)
         return page;
+    headerEnd++;
     std::string band, body = "<section class=\"coverage\">\n<h2>Coverage of the code under test</h2>\n";
     writeBand(band, coverage);
     writeTable(body, coverage);
@@ -190,7 +225,7 @@ std::string addCoverageToPage(const std::string &page, const Coverage &coverage,
     writeCases(body, coverage, names);
     body += "</section>\n";
     return page.substr(0, headEnd) + style + page.substr(headEnd, headerEnd - headEnd) + band +
-           page.substr(headerEnd, mainEnd - headerEnd) + body + page.substr(mainEnd);
+           markTestCases(page.substr(headerEnd, mainEnd - headerEnd), coverage) + body + page.substr(mainEnd);
 }
 
 } // namespace zepreport

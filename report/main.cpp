@@ -25,7 +25,8 @@
 namespace {
 
 const char usage[] = "usage: zepreport [--junit FILE] [--html FILE] [--cobertura FILE] [--gcov PROGRAM]\n"
-                     "                 [--coverage-root DIR]... [--coverage-exclude DIR]... TRACE [RECORDS...]\n"
+                     "                 [--coverage-root DIR]... [--coverage-exclude DIR]... [--mcdc HARNESS]\n"
+                     "                 TRACE [RECORDS...]\n"
                      "       zepreport --project [--html FILE] [--cobertura FILE] [--gcov PROGRAM]\n"
                      "                 [--coverage-root DIR]... [--coverage-exclude DIR]... TRACE...\n"
                      "  TRACE    the trace file the test run wrote\n"
@@ -33,15 +34,15 @@ const char usage[] = "usage: zepreport [--junit FILE] [--html FILE] [--cobertura
                      "           holding them (default: the current directory)\n"
                      "  --junit FILE  also write the verdicts as JUnit XML to FILE\n"
                      "  --html FILE   also write the report as an HTML page to FILE\n"
-                     "  --cobertura FILE  write the coverage in TRACE.cov as Cobertura XML to FILE\n"
-                     "  --gcov PROGRAM    the gcov of the toolchain that built the harness (default gcov)\n"
+                     "  --cobertura FILE        write the coverage of TRACE.cov as Cobertura XML to FILE\n"
+                     "  --gcov PROGRAM          the gcov that reads TRACE.cov (default gcov)\n"
                      "  --coverage-root DIR     count only source files under DIR (may be repeated)\n"
                      "  --coverage-exclude DIR  never count source files under DIR (may be repeated)\n"
-                     "  --mcdc HARNESS  MC/DC: read TRACE.profraw, which HARNESS (built by clang with\n"
-                     "                  -fcoverage-mcdc) wrote, with llvm-profdata and llvm-cov\n"
-                     "  --llvm-profdata PROGRAM, --llvm-cov PROGRAM  (default: llvm-profdata-19, llvm-cov-19)\n"
-                     "  --project  every argument is the trace of a harness of one project (its record\n"
-                     "             files beside it): one report of them all with their coverage merged\n"
+                     "  --mcdc HARNESS          also MC/DC of TRACE.profraw, which HARNESS wrote\n"
+                     "  --llvm-profdata PROGRAM, --llvm-cov PROGRAM\n"
+                     "                          read it (default llvm-profdata-19, llvm-cov-19)\n"
+                     "  --project  every argument is the trace of a harness of one project, its record\n"
+                     "             files beside it: one report of them all, their coverage merged\n"
                      "Exit status: 0 all test cases passed, 1 something failed, 2 error.\n";
 
 using zepreport::writeFile;

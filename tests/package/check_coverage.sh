@@ -57,6 +57,9 @@ contains "$page" '<span class="c">4</span>    level_++;<span class="by">LiftTest
 contains "$page" '<span class="miss"><span class="n">28</span><span class="c">0</span>    return -level_;' \
   || fail "the listing does not mark line 28"
 contains "$page" '<span class="by">1 of 2 branches; outside any test case' && fail "a test case's reach is outside"
+# Top alone took the "return false" of up().
+contains "$page" '<div class="reach"><span>covered:</span><div>lift.cpp: 3, 5-8</div><div>lift.h: 7</div><span>only it:</span><div>lift.cpp: 6</div></div>' \
+  || fail "the tree does not say what Top covered"
 contains "$page" '<tr><td>LiftTests.Doors</td><td><div>lift.cpp: 19, 21-23</div><div>lift.h: 7</div></td><td><div>lift.cpp: 19, 21-23</div></td></tr>' \
   || fail "what Doors alone covered is wrong"
 
