@@ -77,25 +77,6 @@ std::string readerList(const LineCoverage &line, const std::vector<std::string> 
     return list;
 }
 
-std::vector<std::string> readSource(const std::string &path, bool &found)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    found = static_cast<bool>(in);
-    LineReader reader(in);
-    std::string line;
-    for (LineReader::Result result; found && (result = reader.next(line)) != LineReader::End;) {
-        if (result == LineReader::TooLong || result == LineReader::Failed)
-            break;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        if (result == LineReader::Cut)
-            break;
-    }
-    return lines;
-}
-
 // One line of the listing: its count ("1 of 2" taken branches after it when
 // some were not), its text and who reached it.
 std::string listingLine(uint64_t number, const std::string &text, const LineCoverage *line,
@@ -119,9 +100,8 @@ std::string listingLine(uint64_t number, const std::string &text, const LineCove
 void writeListing(std::string &out, const FileCoverage &file, size_t at, const std::vector<std::string> &names)
 {
     out += "<details id=\"" + anchor(at) + "\" open=\"open\"><summary>" + escaped(file.name) + "</summary>\n";
-    bool found = false;
-    std::vector<std::string> text = readSource(file.path, found);
-    if (!found) {
+    std::vector<std::string> text;
+    if (!readLines(file.path, text)) {
         out += "<p>Source not found: <code>" + escaped(file.path) + "</code></p>\n</details>\n";
         return;
     }

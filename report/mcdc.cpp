@@ -89,17 +89,6 @@ bool readFile(const Json &file, const CoverageScope &scope, Mcdc &mcdc)
     return true;
 }
 
-std::vector<std::string> sourceLines(const std::string &path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    LineReader reader(in);
-    std::string line;
-    while (in && reader.next(line) == LineReader::Line)
-        lines.push_back(line);
-    return lines;
-}
-
 // The source text from line:column to the end (the end column is past the
 // text); a span of several lines is cut at its first line's end.
 std::string spanText(const std::vector<std::string> &lines, uint64_t line, uint64_t column, uint64_t endLine,
@@ -131,7 +120,7 @@ std::vector<DecisionText> decisionTexts(const Mcdc &mcdc)
     std::vector<std::string> lines;
     for (const McdcDecision &decision : mcdc.decisions) {
         if (decision.path != readPath)
-            lines = sourceLines(readPath = decision.path);
+            readLines(readPath = decision.path, lines);
         auto file = std::find_if(mcdc.files.begin(), mcdc.files.end(),
                                  [&](const McdcFile &f) { return f.path == decision.path; });
         DecisionText text{file->name + ":" + std::to_string(decision.line),
