@@ -136,7 +136,7 @@ bool runGcov(const std::string &gcov, const std::filesystem::path &directory, co
     std::string arguments = "--json-format --stdout --branch-probabilities";
     for (size_t at = 0; at < snapshots.size(); at++)
         for (size_t object = 0; object < snapshots[at].objects.size(); object++)
-            arguments += " " + std::to_string(at) + "/o" + std::to_string(object) + ".gcda";
+            arguments.append(" ").append(std::to_string(at)).append("/o").append(std::to_string(object)).append(".gcda");
     return runCaptured(directory.string(), gcov, arguments, output, error);
 }
 

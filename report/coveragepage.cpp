@@ -73,7 +73,7 @@ std::string readerList(const LineCoverage &line, const std::vector<std::string> 
 {
     std::string list;
     for (uint64_t bucket : line.buckets)
-        list += (list.empty() ? "" : ", ") + (bucket < names.size() ? names[bucket] : "#" + std::to_string(bucket));
+        list.append(list.empty() ? "" : ", ").append(bucket < names.size() ? names[bucket] : std::to_string(bucket));
     return list;
 }
 
@@ -182,7 +182,7 @@ std::string lineRanges(const std::vector<uint64_t> &lines)
             end++;
         out += (out.empty() ? "" : ", ") + std::to_string(lines[at]);
         if (end > at)
-            out += "-" + std::to_string(lines[end]);
+            out.append("-").append(std::to_string(lines[end]));
         at = end + 1;
     }
     return out;
