@@ -279,6 +279,7 @@ void putInOrder(const std::map<std::string, FileSum> &sums, const CoverageScope 
         FileCoverage file;
         file.path = path;
         file.name = scope.shown(path);
+        file.sourceFound = access(path.c_str(), R_OK) == 0;
         for (const auto &[number, line] : sum.lines) {
             LineCoverage out{number, line.hits, 0, 0, line.branches, {line.buckets.begin(), line.buckets.end()}};
             countBranches(out);
@@ -482,7 +483,7 @@ void mergeCoverage(Coverage &into, const Coverage &from, uint64_t bucketOffset)
         auto same = std::find_if(into.files.begin(), into.files.end(),
                                  [&](const FileCoverage &f) { return f.path == file.path; });
         if (same == into.files.end()) {
-            into.files.push_back(FileCoverage{file.path, file.name, {}, {}});
+            into.files.push_back(FileCoverage{file.path, file.name, {}, {}, file.sourceFound});
             same = into.files.end() - 1;
         }
         mergeFile(*same, file, bucketOffset);

@@ -56,6 +56,7 @@ struct FileCoverage {
     std::string name;  // relative to the coverage root, as the reports show it
     std::vector<LineCoverage> lines;  // by line number
     std::vector<FunctionCoverage> functions;
+    bool sourceFound = true;  // the source file can be read (for its listing)
 };
 
 struct CoverageTotals {

@@ -122,6 +122,9 @@ std::string formatCoverageText(const Coverage &coverage, const std::vector<std::
     for (const FileCoverage &file : coverage.files)
         out += coverageLine(file.name, width, fileTotals(file));
     out += coverageLine("total", width, coverageTotals(coverage));
+    for (const FileCoverage &file : coverage.files)
+        if (!file.sourceFound)
+            out += "Source not found: " + file.path + "\n";
     for (uint64_t lost : coverage.lostCases)
         out += "The coverage of test case " + (lost < names.size() ? names[lost] : std::to_string(lost)) +
                " is lost: it did not end.\n";

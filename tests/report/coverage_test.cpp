@@ -167,7 +167,7 @@ TEST(CoverageText, ShowsEachFileAndTheTotals)
     for (uint64_t line = 1; line <= 29; line++)
         lift.lines.push_back({line, line == 7 ? 0u : 3u, line <= 14 ? 2u : 0u, line <= 14 ? 2u : 0u, {}, {1}});
     lift.lines[0].branchesTaken = 0;
-    FileCoverage header{"/p/include/lift.h", "include/lift.h", {{5, 1, 0, 0, {}, {0}}}, {}};
+    FileCoverage header{"/p/include/lift.h", "include/lift.h", {{5, 1, 0, 0, {}, {0}}}, {}, false};
     coverage.files = {header, lift};
     coverage.lostCases = {2};
     EXPECT_EQ(formatCoverageText(coverage, {"outside any test case", "Lift.Up", "Lift.Down"}),
@@ -175,6 +175,7 @@ TEST(CoverageText, ShowsEachFileAndTheTotals)
               "include/lift.h  1/1 lines 100.0 %  0/0 branches  0/0 functions\n"
               "lift.cpp        28/29 lines 96.6 %  26/28 branches 92.9 %  1/2 functions\n"
               "total           29/30 lines 96.7 %  26/28 branches 92.9 %  1/2 functions\n"
+              "Source not found: /p/include/lift.h\n"
               "The coverage of test case Lift.Down is lost: it did not end.\n");
     EXPECT_EQ(percentText(1999, 2000), "99.9 %");
     EXPECT_EQ(percentText(0, 3), "0.0 %");
