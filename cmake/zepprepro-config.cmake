@@ -88,7 +88,7 @@ endif()
 
 # zepprepro_add_test(NAME <name> SCRIPT <file.otd>
 #                    [SCRIPTS <file> ...] [SOURCES <file.cpp> ...]
-#                    [INCLUDE_DIRECTORIES <dir> ...])
+#                    [INCLUDE_DIRECTORIES <dir> ...] [COVERAGE [MCDC]])
 #
 # Translates SCRIPT at build time, builds the harness as the executable
 # <name> from it and SOURCES, and registers the CTest test <name>, which runs
@@ -115,8 +115,18 @@ endif()
 # a project header they include or the instrumentation file changed.
 # Precompiled headers and unity builds are off for <name>: both would
 # compile the originals instead of the copies.
+# COVERAGE, or ZEPPREPRO_COVERAGE set for the whole project: the harness and
+# SOURCES are built for coverage with GCC (zepprepro-coverage.cmake), and
+# the test also writes <name>.coverage.xml (Cobertura) beside the JUnit file.
+# COVERAGE MCDC, on the host with clang 19 as the compiler, builds them for
+# clang's source-based coverage with MC/DC instead (over the whole run).
+#
+# The target zepprepro_report (not built by default) writes the project's
+# page zepprepro-report.html in the top build directory after ctest: every
+# test of zepprepro_add_test with its verdict, and their coverage merged
+# (also as zepprepro-report.coverage.xml when any was built for coverage).
 function(zepprepro_add_test)
-  cmake_parse_arguments(PARSE_ARGV 0 ZEP "" "NAME;SCRIPT" "SCRIPTS;SOURCES;INCLUDE_DIRECTORIES")
+  cmake_parse_arguments(PARSE_ARGV 0 ZEP "COVERAGE;MCDC" "NAME;SCRIPT" "SCRIPTS;SOURCES;INCLUDE_DIRECTORIES")
   if(ZEP_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "zepprepro_add_test: unknown arguments: ${ZEP_UNPARSED_ARGUMENTS}")
   endif()
@@ -186,6 +196,16 @@ set(ZEP_TARGET_DIR [==[@ZEPPREPRO_TARGET_DIR@]==])
   set_property(SOURCE "${harness_copy}" APPEND PROPERTY COMPILE_OPTIONS
     $<$<CXX_COMPILER_ID:GNU,Clang,AppleClang>:-Wno-unknown-pragmas>)
 
+  set(coverage_arguments)
+  if(ZEP_MCDC AND NOT ZEP_COVERAGE)
+    message(FATAL_ERROR "zepprepro_add_test(${ZEP_NAME}): MCDC goes with COVERAGE: COVERAGE MCDC")
+  elseif(ZEP_MCDC)
+    _zepprepro_build_for_mcdc(${ZEP_NAME} coverage_arguments)
+  elseif(ZEP_COVERAGE OR ZEPPREPRO_COVERAGE)
+    _zepprepro_build_for_coverage(${ZEP_NAME} "${dir}" coverage_arguments)
+  endif()
+  _zepprepro_add_to_project_report("${dir}/${ZEP_NAME}.tdf")
+
   add_test(NAME ${ZEP_NAME}
     COMMAND "${CMAKE_COMMAND}"
       "-DZEP_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
@@ -195,6 +215,7 @@ set(ZEP_TARGET_DIR [==[@ZEPPREPRO_TARGET_DIR@]==])
       "-DZEP_TRACE=${ZEP_NAME}.tdf"
       "-DZEP_JUNIT=${dir}/${ZEP_NAME}.junit.xml"
       "-DZEP_HTML=${dir}/${ZEP_NAME}.html"
+      ${coverage_arguments}
       -P "${_zepprepro_package_dir}/zepprepro-run-test.cmake"
     WORKING_DIRECTORY "${dir}")
   set_tests_properties(${ZEP_NAME} PROPERTIES LABELS zepprepro)
@@ -272,5 +293,6 @@ macro(_zepprepro_instrument)
     COMMAND_EXPAND_LISTS
     VERBATIM)
 endmacro()
+include("${CMAKE_CURRENT_LIST_DIR}/zepprepro-coverage.cmake")
 
 cmake_policy(POP)

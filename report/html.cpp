@@ -277,20 +277,7 @@ private:
 std::vector<std::string> readScript(const std::string &path)
 {
     std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return lines;
-    LineReader reader(in);
-    std::string line;
-    for (LineReader::Result result; (result = reader.next(line)) != LineReader::End;) {
-        if (result == LineReader::TooLong || result == LineReader::Failed)
-            return {};
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        if (result == LineReader::Cut)
-            break;
-    }
+    readLines(path, lines);
     return lines;
 }
 

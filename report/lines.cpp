@@ -1,5 +1,7 @@
 #include "report/lines.h"
 
+#include <fstream>
+
 namespace zepreport {
 
 LineReader::Result LineReader::next(std::string &line)
@@ -36,6 +38,28 @@ std::string lineProblem(LineReader::Result result)
     case LineReader::Failed: return "the file cannot be read";
     }
     return "";
+}
+
+bool readLines(const std::string &path, std::vector<std::string> &lines)
+{
+    lines.clear();
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    LineReader reader(in);
+    std::string line;
+    for (LineReader::Result result; (result = reader.next(line)) != LineReader::End;) {
+        if (result == LineReader::TooLong || result == LineReader::Failed) {
+            lines.clear();
+            return false;
+        }
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        if (result == LineReader::Cut)
+            break;
+    }
+    return true;
 }
 
 } // namespace zepreport

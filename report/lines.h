@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <vector>
 
 namespace zepreport {
 
@@ -30,6 +31,10 @@ private:
     size_t limit;
     uint64_t lineNumber = 0;
 };
+
+// The lines of a text file without their line ends (a CR before the line
+// feed dropped too); false, with lines empty, when it cannot be read whole.
+bool readLines(const std::string &path, std::vector<std::string> &lines);
 
 // "the line is longer than 16 MiB" and the like, for a result that is not Line.
 std::string lineProblem(LineReader::Result result);

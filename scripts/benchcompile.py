@@ -6,9 +6,11 @@ tests of the same class, round after round, and prints their times and
 ratio (the target is at most 1/4); then times touching bank.otd,
 cmake --build and ctest of the example, with its contracts (account.otc,
 the CHECK METHOD and the stub's REQUIRE, woven by zepinstr) beside the same
-example without them (the target: contracts add at most half); last what
-zepinstr takes for the example's two files (account.cpp and the harness)
-beside g++ -fsyntax-only on them.
+example without them (the target: contracts add at most half), and on the
+host and (when the arm-none-eabi compilers and QEMU are there) on the
+Cortex-M3 board without and with COVERAGE (the target: at most 1.5 times);
+last what zepinstr takes for the example's two files (account.cpp and the
+harness) beside g++ -fsyntax-only on them.
 
     benchcompile.py PREFIX WORK ROUNDS
 
@@ -54,14 +56,15 @@ def without_contracts(source, plain):
         (plain / name).write_text(text.replace(old, new))
 
 
-def edit_to_verdict(source, example, prefix, rounds):
+def edit_to_verdict(source, build, prefix, options, rounds):
+    """The times of the example's rounds built in build."""
     quiet = {"stdout": subprocess.DEVNULL, "check": True}
-    subprocess.run(["cmake", "-S", source, "-B", example, f"-DCMAKE_PREFIX_PATH={prefix}"], **quiet)
-    subprocess.run(["cmake", "--build", example], **quiet)
+    subprocess.run(["cmake", "-S", source, "-B", build, f"-DCMAKE_PREFIX_PATH={prefix}"] + options, **quiet)
+    subprocess.run(["cmake", "--build", build], **quiet)
     verdicts = []
     for _ in range(rounds):
         (source / "bank.otd").touch()
-        verdicts.append(timed(["sh", "-c", f"cmake --build '{example}' && ctest --test-dir '{example}'"])[0])
+        verdicts.append(timed(["sh", "-c", f"cmake --build '{build}' && ctest --test-dir '{build}'"])[0])
     return verdicts
 
 
@@ -85,9 +88,9 @@ def main():
     shutil.rmtree(example, ignore_errors=True)
     # A copy, so that touching its script leaves the sources alone.
     shutil.copytree(root / "examples", source)
-    verdicts = edit_to_verdict(source, example, prefix, rounds)
+    verdicts = edit_to_verdict(source, example, prefix, [], rounds)
     without_contracts(source, work / "plain-src")
-    plain = edit_to_verdict(work / "plain-src", work / "plain", prefix, rounds)
+    plain = edit_to_verdict(work / "plain-src", work / "plain", prefix, [], rounds)
     weave, syntax = instrumenting(prefix, source, example, work, rounds)
 
     compiles = {
@@ -116,6 +119,16 @@ def main():
     print(f"  with contracts:           {with_text}")
     print(f"  without:                  {plain_text}")
     print(f"  contracts add {100 * (with_time / plain_time - 1):.0f} % (target: at most 50 %)")
+    board = [f"-DCMAKE_TOOLCHAIN_FILE={prefix}/lib/cmake/zepprepro/cortex-m3.cmake"]
+    places = [("host", [])]
+    if shutil.which("arm-none-eabi-g++") and shutil.which("qemu-system-arm"):
+        places.append(("board", board))
+    for place, options in places:
+        bare = summary(edit_to_verdict(source, work / f"{place}-plain", prefix, options, rounds))
+        covered = summary(edit_to_verdict(source, work / f"{place}-coverage", prefix,
+                                          options + ["-DZEPPREPRO_COVERAGE=ON"], rounds))
+        print(f"  {place + ':':6} without COVERAGE {bare[1]}, with {covered[1]}, "
+              f"ratio {covered[0] / bare[0]:.2f} (target: at most 1.5)")
     weave_time, weave_text = summary(weave)
     syntax_time, syntax_text = summary(syntax)
     print("instrumenting the example's two files (account.cpp and the harness):")

@@ -13,14 +13,15 @@
 # writes), oti (zepinstr's reader of the instrumentation file), trace
 # (zepreport's reader, run model and reports on a trace with the records of
 # contract scripts), records (zepreport's trace and record-file readers and
-# its three writers on any bytes). A crash, leak, time-out or memory blow-up
-# found is kept in
+# its three writers on any bytes), gcov (zepreport's readers of gcov's and
+# llvm-cov's JSON and of coverage files). A crash, leak, time-out or memory
+# blow-up found is kept in
 # tests/fuzz/regressions/<target>/ and replayed by every later call; the
 # script then fails. The growing corpora stay in build-fuzz/corpus/.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-targets=(scanner otd otc include reader oti trace records)
+targets=(scanner otd otc include reader oti trace records gcov)
 fuzz_dir=$zep_root/tests/fuzz
 build_dir=$zep_root/build-fuzz
 # Only the fuzz build needs clang and its sanitizer run-time libraries.

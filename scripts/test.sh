@@ -6,6 +6,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 # The HTML page is checked in a browser, the Debian package with lintian,
 # the language server with a real client.
 zep_packages+=(chromium lintian dpkg-dev groff-base man-db neovim)
+# COVERAGE MCDC is tested with clang 19, its profile run-time and llvm tools.
+zep_packages+=(clang-19 llvm-19 libclang-rt-19-dev)
 zep_install_packages
 
 run_suite() {

@@ -88,7 +88,8 @@ def session(name, text):
 def main():
     root = pathlib.Path(sys.argv[1]).resolve()
     dest = pathlib.Path(sys.argv[2])
-    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader", "oti", "trace", "records")}
+    corpora = {name: dest / name for name in ("scanner", "otd", "otc", "include", "reader", "oti", "trace", "records",
+                                             "gcov")}
     for folder in corpora.values():
         folder.mkdir(parents=True, exist_ok=True)
 
@@ -126,7 +127,22 @@ def main():
         if tsf.exists():
             keep("records", trace.read_bytes().decode("latin-1") + "\0" + ots.read_bytes().decode("latin-1") + "\0" +
                  tsf.read_bytes().decode("latin-1"))
+    for seed in GCOV_SEEDS:
+        keep("gcov", seed)
     return 0
+
+
+# gcov's JSON, a coverage file and llvm-cov's export (first byte 0, 1, 2), for
+# the gcov target.
+GCOV_SEEDS = [
+    "\0" + json.dumps({"format_version": "1", "current_working_directory": "/b", "files": [
+        {"file": "a.cpp", "lines": [{"line_number": 3, "count": 2, "branches": [{"count": 1}, {"count": 0}]}],
+         "functions": [{"name": "_Z1fv", "demangled_name": "f()", "start_line": 3, "execution_count": 2}]}]}),
+    "\1ZEPCOV 1\nFILE 0 1a 2b\nSNAP B 1\nGCDA 4 /b/a.gcda\nadcg\nDONE\nSNAP E 1\nDONE\n",
+    "\2" + json.dumps({"data": [{"files": [{"filename": "/p/m.cpp", "branches": [[4, 9, 4, 10, 1, 1, 0, 0, 4]],
+                                            "mcdc_records": [[4, 9, 4, 15, 0, 5, [True, False]]],
+                                            "summary": {"lines": {"count": 6, "covered": 5}}}]}]}),
+]
 
 
 if __name__ == "__main__":
