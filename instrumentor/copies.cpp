@@ -35,8 +35,10 @@ std::string forwarder(const std::string &original)
     return "#include " + quotedText(original) + "\n";
 }
 
-// The copy's text: whole with its insertions, or a forwarder.
-bool copyText(const std::string &original, const Plan &plan, bool whole, std::string &text, std::string &error)
+// The text of the copy at path copy: whole with its insertions, or a
+// forwarder.
+bool copyText(const std::string &original, const std::string &copy, const Plan &plan, bool whole,
+              std::string &text, std::string &error)
 {
     if (!whole) {
         text = forwarder(original);
@@ -52,7 +54,9 @@ bool copyText(const std::string &original, const Plan &plan, bool whole, std::st
         text = copyHead(original, {}, false) + content;
         return true;
     }
-    text = copyHead(original, edits->second.counters, true) + applyInsertions(content, edits->second.insertions);
+    text = placeWovenCode(copyHead(original, edits->second.counters, true) +
+                              applyInsertions(content, edits->second.insertions),
+                          copy);
     return true;
 }
 
@@ -93,15 +97,17 @@ bool writeCopies(const CopySet &copies, const Plan &plan, const Includes &includ
     // Only a harness with woven stubs is parsed; its own copy goes apart.
     files.erase(copies.harness);
     std::string text;
-    for (const std::string &file : files)
-        if (!copyText(file, plan, contains(whole, file), text, error) ||
-            !writeCopy(file, mirrorPath(copies, file), text, error))
+    for (const std::string &file : files) {
+        std::string copy = mirrorPath(copies, file);
+        if (!copyText(file, copy, plan, contains(whole, file), text, error) ||
+            !writeCopy(file, copy, text, error))
             return false;
+    }
     if (copies.harness.empty())
         return true;
     // Always whole: a forwarder would find the headers beside the
     // original harness before their copies.
-    return copyText(copies.harness, plan, true, text, error) &&
+    return copyText(copies.harness, std::filesystem::absolute(copies.harnessCopy).lexically_normal().string(), plan, true, text, error) &&
            writeCopy(copies.harness, copies.harnessCopy, text, error);
 }
 

@@ -171,6 +171,14 @@ void addFunction(Walk &walk, CXCursor cursor, const std::string &path)
     site.body.line = site.fromMacro ? expansionLine : line;
     site.body.column = column;
     site.bodyOffset = offset + 1;
+    clang_getSpellingLocation(clang_getRangeEnd(clang_getCursorExtent(body)), nullptr, &line, &column, &offset);
+    site.endOffset = offset;
+    site.body.endLine = line;
+    site.body.endColumn = column - 1;
+    // A template's result type is not known here: its body is taken as
+    // returning a value, which only costs a void template's "}" its line.
+    site.body.returnsValue = site.body.kind != Constructor && site.body.kind != Destructor &&
+                             clang_getCursorResultType(cursor).kind != CXType_Void;
     site.constexprFunction = declaredConstexpr(walk.unit, cursor, start);
     walk.out.functions.push_back(site);
 }

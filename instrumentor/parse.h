@@ -15,6 +15,7 @@ struct FunctionSite {
     Definition definition;
     Body body;
     size_t bodyOffset = 0;            // just after the body's "{"
+    size_t endOffset = 0;             // just after its "}"
     std::vector<std::string> owner;   // the class's qualified name, empty for a free function
     bool constexprFunction = false;
     bool fromMacro = false;           // its body comes from a macro

@@ -150,6 +150,8 @@ void addEdits(Plan &plan, const std::vector<FunctionSite> &sites, const std::vec
             continue;
         FileEdits &edits = plan.files[sites[index].body.file];
         edits.insertions.push_back(Insertion{sites[index].bodyOffset, wovenEntry(sites[index].body, weaving)});
+        if (sites[index].body.returnsValue)
+            edits.insertions.push_back(Insertion{sites[index].endOffset, wovenExit(sites[index].body)});
         for (const std::string &counter : weaving.counters)
             edits.counters.push_back(counter);
     }

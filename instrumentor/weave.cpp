@@ -38,11 +38,16 @@ std::string stateObject(const ContractClass &owner)
     return "*_muv_state_of(" + hex(owner.id) + ", " + (owner.single ? "nullptr" : "this") + ")";
 }
 
+// The state conditions stand in doubled parentheses, "if( ( a == b ) )",
+// which clang takes for a mistyped assignment.
 std::string stateUpdate(const ContractClass &owner)
 {
     return "{\n_muv_StateType &_muv_state = " + stateObject(owner) +
-           ";\nauto _muv_check_state = [&](_muv_StateType State) -> _muv_Boolean {\n" + owner.check +
-           "};\nconst _muv_Transition _muv_transition{_MUV_CLASS_FILE_CLS};\n" + owner.tables + owner.update + "}\n";
+           ";\n#ifdef __clang__\n#pragma clang diagnostic push\n"
+           "#pragma clang diagnostic ignored \"-Wparentheses-equality\"\n#endif\n"
+           "auto _muv_check_state = [&](_muv_StateType State) -> _muv_Boolean {\n" + owner.check +
+           "};\n#ifdef __clang__\n#pragma clang diagnostic pop\n#endif\n"
+           "const _muv_Transition _muv_transition{_MUV_CLASS_FILE_CLS};\n" + owner.tables + owner.update + "}\n";
 }
 
 bool hasThis(const Body &body)
@@ -109,17 +114,46 @@ bool observesEveryMember(const ContractClass &owner)
     return !owner.invariants.empty() || !owner.update.empty();
 }
 
+const char WOVEN_CODE_LINE[] = "#line 1 \"<zepinstr woven code>\"";
+
 std::string wovenEntry(const Body &body, const Weaving &weaving)
 {
     std::string text(1, '\n');
-    text += lineDirective(body.line, body.file);
+    text += WOVEN_CODE_LINE;
+    text += '\n';
     for (const std::string &counter : weaving.counters)
         text += "++" + counter + ";\n";
     if (weaving.owner != nullptr)
         text += classEntry(body, weaving);
     if (weaving.stub != nullptr)
         text += stubEntry(*weaving.stub);
+    if (body.returnsValue)
+        text += "{\n";
     return text + lineDirective(body.line, body.file) + std::string(body.column, ' ');
+}
+
+std::string wovenExit(const Body &body)
+{
+    return std::string("\n") + WOVEN_CODE_LINE + "\n}\n" + lineDirective(body.endLine, body.file) +
+           std::string(body.endColumn, ' ');
+}
+
+std::string placeWovenCode(const std::string &text, const std::string &copy)
+{
+    const size_t markLength = sizeof WOVEN_CODE_LINE - 1;
+    std::string placed;
+    placed.reserve(text.size());
+    unsigned long line = 1;
+    for (size_t at = 0; at < text.size(); ++line) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        if (end - at == markLength + 1 && text.compare(at, markLength, WOVEN_CODE_LINE) == 0)
+            placed += lineDirective(line + 1, copy);
+        else
+            placed.append(text, at, end - at);
+        at = end;
+    }
+    return placed;
 }
 
 std::string copyHead(const std::string &original, const std::vector<std::string> &counters, bool woven)

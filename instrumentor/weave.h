@@ -18,6 +18,8 @@ struct Body {
     std::string display;  // the name in trace lines, e.g. Lift::call
     std::string file;     // original path, for the #line back to it
     unsigned long line = 0, column = 0;  // of the body's "{"
+    unsigned long endLine = 0, endColumn = 0;  // of its "}"
+    bool returnsValue = false;  // its "}" is never reached by a return
 };
 
 // What applies to one body; a null pointer where nothing of that kind does.
@@ -28,10 +30,25 @@ struct Weaving {
     std::vector<std::string> counters;  // CHECK METHOD counters
 };
 
-// The text inserted just after the body's "{". It ends with a #line and
-// blanks that put the rest of the original line back at its own line and
-// column.
+// The line that opens woven code. The copy's writer replaces it by a
+// #line naming the copy itself, so that compilers, debuggers and coverage
+// place the woven code in the build tree and never among the user's lines.
+extern const char WOVEN_CODE_LINE[];
+
+// The text inserted just after the body's "{": the line of woven code, the
+// code, then a #line and blanks that put the rest of the original line back
+// at its own line and column.
 std::string wovenEntry(const Body &body, const Weaving &weaving);
+
+// The text inserted just after the "}" of a body that returns a value.
+// There the body's own statements stand in a block of their own, so that
+// the woven objects end at a "}" of the copy: the user's "}", which no
+// return reaches, stays a line without code, as it is without weaving.
+std::string wovenExit(const Body &body);
+
+// The copy's text with each line of woven code replaced by the #line that
+// makes the next line the copy's own next line.
+std::string placeWovenCode(const std::string &text, const std::string &copy);
 
 // The text inserted at the top of a copy: the run-time declarations and
 // the counters, then the #line back to the original's first line.

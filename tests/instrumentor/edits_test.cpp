@@ -24,7 +24,17 @@ TEST(Insertions, WovenEntryPutsTheRestOfTheLineBackAtItsLineAndColumn)
     Weaving weaving;
     weaving.counters = {"_ZEP_Check_Method_0x7"};
     std::string text = wovenEntry(body, weaving);
-    EXPECT_EQ(text, "\n#line 12 \"/src/a b.cc\"\n++_ZEP_Check_Method_0x7;\n#line 12 \"/src/a b.cc\"\n     ");
+    EXPECT_EQ(text, std::string("\n") + WOVEN_CODE_LINE + "\n++_ZEP_Check_Method_0x7;\n#line 12 \"/src/a b.cc\"\n     ");
+}
+
+// Woven code must be the copy's own lines: coverage of the code under test
+// would count it among the user's lines otherwise.
+TEST(Insertions, WovenCodeIsPlacedAtTheCopysOwnLines)
+{
+    std::string mark = std::string(WOVEN_CODE_LINE) + "\n";
+    std::string text = "int f() {\n" + mark + "++c;\n#line 1 \"/src/f.cc\"\n}\n" + mark + "x" + mark;
+    EXPECT_EQ(placeWovenCode(text, "/b/f.cc"), "int f() {\n#line 3 \"/b/f.cc\"\n++c;\n#line 1 \"/src/f.cc\"\n}\n"
+                                              "#line 7 \"/b/f.cc\"\nx#line 1 \"<zepinstr woven code>\"\n");
 }
 
 TEST(Copies, WrittenWholeAndOnlyWhenChanged)
