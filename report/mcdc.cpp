@@ -7,6 +7,7 @@
 #include "report/json.h"
 #include "report/lines.h"
 #include "report/text.h"
+#include "report/woven.h"
 
 #include <unistd.h>
 
@@ -64,28 +65,66 @@ bool readDecision(const Json &record, const Json *branches, const std::string &p
     return true;
 }
 
-bool readFile(const Json &file, const CoverageScope &scope, Mcdc &mcdc)
+McdcFile &fileOf(Mcdc &mcdc, const std::string &path, const CoverageScope &scope)
+{
+    for (McdcFile &file : mcdc.files)
+        if (file.path == path)
+            return file;
+    mcdc.files.push_back(McdcFile{path, scope.shown(path), {}, 0, 0});
+    return mcdc.files.back();
+}
+
+// The decision of a copy at the user's lines (its columns are the user's
+// too, as the copy puts each line's rest back at its column); false when
+// it is woven code.
+bool placeDecision(const std::vector<LinePlace> &places, McdcDecision &decision)
+{
+    LinePlace start = placeOf(places, decision.line), end = placeOf(places, decision.endLine);
+    if (start.path.empty() || end.path != start.path)
+        return false;
+    decision.path = start.path;
+    decision.line = start.line;
+    decision.endLine = end.line;
+    for (std::vector<uint64_t> &condition : decision.conditions) {
+        condition[0] = placeOf(places, condition[0]).line;
+        condition[2] = placeOf(places, condition[2]).line;
+    }
+    return true;
+}
+
+// A file in scope, or a copy with woven contracts of files in scope, whose
+// lines it then notes in copies.
+bool readFile(const Json &file, const CoverageScope &scope, Mcdc &mcdc, WovenCopies &copies)
 {
     const Json *name = file.member("filename");
     const Json *summary = file.member("summary");
     if (!name || name->kind != JsonText || !summary)
         return false;
-    if (!scope.counts(name->text))
-        return true;
-    McdcFile out{name->text, scope.shown(name->text), {}, 0, 0};
-    out.totals = {summaryCount(*summary, "lines", "count"),     summaryCount(*summary, "lines", "covered"),
-                  summaryCount(*summary, "branches", "count"),  summaryCount(*summary, "branches", "covered"),
-                  summaryCount(*summary, "functions", "count"), summaryCount(*summary, "functions", "covered")};
+    const std::vector<LinePlace> *places = nullptr;
+    if (!scope.counts(name->text)) {
+        std::vector<std::string> lines;
+        std::vector<LinePlace> placed;
+        if (!readLines(name->text, lines) || !placeCopyLines(lines, scope, placed))
+            return true;
+        places = &(copies[name->text] = std::move(placed));
+    } else {
+        fileOf(mcdc, name->text, scope).totals = {
+            summaryCount(*summary, "lines", "count"),     summaryCount(*summary, "lines", "covered"),
+            summaryCount(*summary, "branches", "count"),  summaryCount(*summary, "branches", "covered"),
+            summaryCount(*summary, "functions", "count"), summaryCount(*summary, "functions", "covered")};
+    }
     const Json *records = file.member("mcdc_records");
     for (const Json &record : records && records->kind == JsonArray ? records->items : std::vector<Json>()) {
         McdcDecision decision;
         if (!readDecision(record, file.member("branches"), name->text, decision))
             return false;
+        if (places != nullptr && !placeDecision(*places, decision))
+            continue;
+        McdcFile &out = fileOf(mcdc, decision.path, scope);
         out.conditions += decision.shown.size();
         out.conditionsShown += static_cast<uint64_t>(std::count(decision.shown.begin(), decision.shown.end(), true));
         mcdc.decisions.push_back(std::move(decision));
     }
-    mcdc.files.push_back(std::move(out));
     return true;
 }
 
@@ -138,9 +177,35 @@ std::vector<DecisionText> decisionTexts(const Mcdc &mcdc)
     return out;
 }
 
+void sortMcdc(Mcdc &mcdc)
+{
+    std::sort(mcdc.files.begin(), mcdc.files.end(), [](const McdcFile &a, const McdcFile &b) { return a.name < b.name; });
+    std::stable_sort(mcdc.decisions.begin(), mcdc.decisions.end(), [](const McdcDecision &a, const McdcDecision &b) {
+        return a.path != b.path ? a.path < b.path : !before(b.line, b.column, a.line, a.column);
+    });
+}
+
+// Adds the totals of the user's files whose copies llvm-cov counted.
+bool placeCopies(const std::string &directory, const std::string &arguments, const LlvmTools &tools,
+                 const WovenCopies &copies, const CoverageScope &scope, Mcdc &mcdc, std::string &error)
+{
+    std::string lcov;
+    if (!runCaptured(directory, tools.cov, "export -format=lcov " + arguments, lcov, error))
+        return false;
+    for (const auto &[path, totals] : placedTotals(lcov, copies)) {
+        CoverageTotals &out = fileOf(mcdc, path, scope).totals;
+        out = {out.lines + totals.lines,         out.linesHit + totals.linesHit,
+               out.branches + totals.branches,   out.branchesTaken + totals.branchesTaken,
+               out.functions + totals.functions, out.functionsCalled + totals.functionsCalled};
+    }
+    sortMcdc(mcdc);
+    return true;
+}
+
 } // namespace
 
-bool parseLlvmCovExport(std::string_view text, const CoverageScope &scope, Mcdc &mcdc, std::string &error)
+bool parseLlvmCovExport(std::string_view text, const CoverageScope &scope, Mcdc &mcdc, WovenCopies &copies,
+                        std::string &error)
 {
     std::vector<Json> values;
     if (!parseJsonValues(text, values, error)) {
@@ -155,12 +220,12 @@ bool parseLlvmCovExport(std::string_view text, const CoverageScope &scope, Mcdc 
     for (const Json &export_ : data->items) {
         const Json *files = export_.member("files");
         for (const Json &file : files && files->kind == JsonArray ? files->items : std::vector<Json>())
-            if (!readFile(file, scope, mcdc)) {
+            if (!readFile(file, scope, mcdc, copies)) {
                 error = "llvm-cov's JSON: a file's record is not readable";
                 return false;
             }
     }
-    std::sort(mcdc.files.begin(), mcdc.files.end(), [](const McdcFile &a, const McdcFile &b) { return a.name < b.name; });
+    sortMcdc(mcdc);
     return true;
 }
 
@@ -175,12 +240,13 @@ bool readMcdc(const std::string &profraw, const std::string &harness, const Llvm
     }
     // The tools run in the scratch directory.
     std::string raw = std::filesystem::absolute(profraw).string(), program = std::filesystem::absolute(harness).string();
-    std::string ignored, output;
+    std::string ignored, output, arguments = "-instr-profile run.profdata " + shellQuoted(program);
+    WovenCopies copies;
     bool good = runCaptured(base, tools.profdata, "merge -sparse " + shellQuoted(raw) + " -o run.profdata", ignored,
                             error) &&
-                runCaptured(base, tools.cov, "export -format=text -instr-profile run.profdata " + shellQuoted(program),
-                            output, error) &&
-                parseLlvmCovExport(output, scope, mcdc, error);
+                runCaptured(base, tools.cov, "export -format=text " + arguments, output, error) &&
+                parseLlvmCovExport(output, scope, mcdc, copies, error) &&
+                (copies.empty() || placeCopies(base, arguments, tools, copies, scope, mcdc, error));
     std::error_code failed;
     std::filesystem::remove_all(base, failed);
     return good;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "report/coverage.h"
+#include "report/woven.h"
 
 #include <string>
 #include <string_view>
@@ -31,8 +32,11 @@ struct Mcdc {
     std::vector<McdcDecision> decisions;  // by file and place
 };
 
-// Reads llvm-cov's export (format 2) of the files in scope.
-bool parseLlvmCovExport(std::string_view text, const CoverageScope &scope, Mcdc &mcdc, std::string &error);
+// Reads llvm-cov's export (format 2) of the files in scope. The copies of
+// files in scope with woven contracts give their decisions at the user's
+// lines, and are noted in copies for their totals.
+bool parseLlvmCovExport(std::string_view text, const CoverageScope &scope, Mcdc &mcdc, WovenCopies &copies,
+                        std::string &error);
 
 struct LlvmTools {
     std::string profdata = "llvm-profdata-19", cov = "llvm-cov-19";

@@ -1,10 +1,12 @@
 // zepreport's readers of outside coverage input, chosen by the first byte
 // modulo 3: gcov's JSON (0), the coverage file a harness writes (1) and
-// llvm-cov's export (2). gcov's documents that read well must also add up
+// llvm-cov's export (2, and after a NUL the lcov export of a copy whose
+// lines the text before it gives). gcov's documents that read well must also add up
 // as a snapshot of themselves.
 #include "report/coverage.h"
 #include "report/mcdc.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,7 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (data[0] % 3 == 2) {
         zepreport::Mcdc mcdc;
-        zepreport::parseLlvmCovExport(text, zepreport::CoverageScope{}, mcdc, error);
+        zepreport::WovenCopies copies;
+        zepreport::parseLlvmCovExport(text, zepreport::CoverageScope{}, mcdc, copies, error);
+        size_t nul = text.find('\0');
+        std::vector<std::string> lines;
+        for (size_t at = 0; nul != std::string_view::npos && at < nul;) {
+            size_t end = std::min(text.find('\n', at), nul);
+            lines.emplace_back(text.substr(at, end - at));
+            at = end + 1;
+        }
+        if (zepreport::placeCopyLines(lines, zepreport::CoverageScope{}, copies["c"]))
+            zepreport::placedTotals(text.substr(nul + 1), copies);
         return 0;
     }
     std::vector<zepreport::GcovDocument> documents;

@@ -200,8 +200,10 @@ TEST(LlvmCovExport, ReadsTotalsAndTheConditionsOfEachDecision)
         R"j( "functions": {"count": 2, "covered": 2}}},)j"
         R"j({"filename": "/usr/include/x.h", "branches": [], "mcdc_records": [], "summary": {}}]}]})j";
     Mcdc mcdc;
+    WovenCopies copies;
     std::string error;
-    ASSERT_TRUE(parseLlvmCovExport(text, CoverageScope{{"/p"}, {}}, mcdc, error)) << error;
+    ASSERT_TRUE(parseLlvmCovExport(text, CoverageScope{{"/p"}, {}}, mcdc, copies, error)) << error;
+    EXPECT_TRUE(copies.empty());
     ASSERT_EQ(mcdc.files.size(), 1u);
     EXPECT_EQ(mcdc.files[0].name, "m.cpp");
     EXPECT_EQ(mcdc.files[0].totals.linesHit, 5u);
@@ -215,7 +217,41 @@ TEST(LlvmCovExport, ReadsTotalsAndTheConditionsOfEachDecision)
     for (std::string bad : {R"j({"data": {}})j", R"j({"data": [{"files": [{"summary": {}}]}]})j",
                             R"j({"data": [{"files": [{"filename": "/p/a", "summary": {},
                                  "mcdc_records": [[1, 1, 1, 2, 0, 5, [1]]]}]}]})j"})
-        EXPECT_FALSE(parseLlvmCovExport(bad, CoverageScope{}, mcdc, error)) << bad;
+        EXPECT_FALSE(parseLlvmCovExport(bad, CoverageScope{}, mcdc, copies, error)) << bad;
+}
+
+// A copy of /p/m.cpp whose up() (line 3, its "{" on line 4) got woven code
+// and a contract of /p/m.otc: the copy's own lines and the script's are
+// not code under test.
+TEST(LlvmCovExport, CopiesWithWovenCodeArePutBackAtTheUsersLines)
+{
+    const std::vector<std::string> copy = {
+        "#include \"lib/TP.h\"", "#line 1 \"/p/m.cpp\"", "#include \"m.h\"", "", "bool M::up()", "{",
+        "#line 7 \"/b/m.cpp\"", "if (_muv_call.outer)", "#line 3 \"/p/m.otc\"", "level_ > 0", "#line 4 \"/p/m.cpp\"",
+        "     if (level_ < 2) return true;", "    return false;", "}"};
+    std::vector<LinePlace> places;
+    ASSERT_TRUE(placeCopyLines(copy, CoverageScope{{"/p"}, {"/b"}}, places));
+    ASSERT_EQ(places.size(), copy.size());
+    EXPECT_EQ(placeOf(places, 6).path + ":" + std::to_string(placeOf(places, 6).line), "/p/m.cpp:4");
+    EXPECT_EQ(placeOf(places, 12).line, 4u);
+    EXPECT_EQ(placeOf(places, 14).line, 6u);
+    for (uint64_t woven : {1, 2, 7, 8, 10, 15})
+        EXPECT_EQ(placeOf(places, woven).path, "") << woven;
+    std::vector<LinePlace> harness;
+    EXPECT_FALSE(placeCopyLines({"#line 1 \"/b/h.cc\"", "int x;", "#line 2 \"/p/t.otd\""},
+                                CoverageScope{{"/p"}, {"/b"}}, harness));
+
+    // Line 4 is split around the woven code and counts once; the woven
+    // lambda (line 8) and the branch of the woven condition drop out.
+    const std::string lcov = "SF:/b/other.cpp\nDA:6,9\nend_of_record\n"
+                             "SF:/b/m.cpp\nFN:6,_ZN1M2upEv\nFN:8,_ZZN1M2upEvENK3$_0clEv\nFNDA:3,_ZN1M2upEv\n"
+                             "FNDA:3,_ZZN1M2upEvENK3$_0clEv\nDA:6,3\nDA:8,3\nDA:10,3\nDA:12,3\nDA:13,0\nDA:14,0\n"
+                             "BRDA:10,0,0,3\nBRDA:10,0,1,-\nBRDA:12,0,0,3\nBRDA:12,0,1,0\nend_of_record\n";
+    std::map<std::string, CoverageTotals> totals = placedTotals(lcov, {{"/b/m.cpp", places}});
+    ASSERT_EQ(totals.size(), 1u);
+    const CoverageTotals &m = totals["/p/m.cpp"];
+    EXPECT_EQ(std::vector<uint64_t>({m.lines, m.linesHit, m.branches, m.branchesTaken, m.functions, m.functionsCalled}),
+              std::vector<uint64_t>({3, 1, 2, 1, 1, 1}));
 }
 
 } // namespace
