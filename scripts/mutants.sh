@@ -85,7 +85,9 @@ build_and_install || { cat "$build/build.log"; exit 1; }
 out=$build/mutants.out
 : >"$out"
 killed=0 survived=0 unbuilt=0 stale=0
-while IFS= read -r line; do
+# The list comes in on its own descriptor: a test that reads standard input
+# would otherwise eat the lines after the mutant it tries.
+while IFS= read -r line <&3; do
   case $line in ''|'#'*) continue ;; esac
   id=$(sed 's/ *|.*//' <<<"$line")
   if [ ${#wanted[@]} -gt 0 ] && [[ " ${wanted[*]} " != *" $id "* ]]; then
@@ -130,7 +132,7 @@ EOF
     fi
   fi
   printf '%-28s %-32s %s\n' "$id" "$path" "$result" | tee -a "$out"
-done <"$list"
+done 3<"$list"
 
 # The unchanged code again, so that the build holds what the sources say.
 build_and_install || true
