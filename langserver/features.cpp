@@ -1,6 +1,6 @@
 // What the server answers from a run on a document: its diagnostics, its
 // symbols, where a name is defined, and the keywords a block takes.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "driver/run.h"
 #include "form/form.h"
 #include "langserver/server.h"
@@ -210,7 +210,8 @@ template <typename Answer>
 QJsonValue answerAt(Server *server, const QString &path, int line, int character, Answer answer)
 {
     QByteArray text = textOf(server, path);
-    Node *root = checkDocument(server, path, CHECK_RESOLVE, nullptr);
+    Run *run = checkDocument(server, path, CHECK_RESOLVE, nullptr);
+    Node *root = run != nullptr ? run->root : nullptr;
     if (root == nullptr)
         return QJsonValue::Null;
     uint64_t column = byteColumn(server, text, line, character);
@@ -221,7 +222,7 @@ QJsonValue answerAt(Server *server, const QString &path, int line, int character
         if (target.node != nullptr || !target.file.isEmpty())
             result = answer(target);
     }
-    releaseCheck(root);
+    releaseCheck(run);
     return result;
 }
 
@@ -278,7 +279,7 @@ bool hasBlockKeywords(uint32_t kind)
 void publishDiagnostics(Server *server, const QString &path)
 {
     QList<ReportedMessage> messages;
-    Node *root = checkDocument(server, path, CHECK_EXPAND, &messages);
+    Run *run = checkDocument(server, path, CHECK_EXPAND, &messages);
     QByteArray text = textOf(server, path);
     QHash<QString, QJsonArray> byFile;
     byFile[path];
@@ -286,7 +287,7 @@ void publishDiagnostics(Server *server, const QString &path)
         QString file = message.file != nullptr ? pathOfDisplay(message.file) : path;
         byFile[file].append(diagnosticOf(server, file == path ? text : textOf(server, file), message));
     }
-    releaseCheck(root);
+    releaseCheck(run);
     QSet<QString> others;
     for (auto it = byFile.constBegin(); it != byFile.constEnd(); ++it) {
         publish(server, it.key(), it.value());
@@ -302,11 +303,12 @@ void publishDiagnostics(Server *server, const QString &path)
 
 QJsonArray documentSymbols(Server *server, const QString &path)
 {
-    Node *root = checkDocument(server, path, CHECK_PARSE, nullptr);
+    Run *run = checkDocument(server, path, CHECK_PARSE, nullptr);
+    Node *root = run != nullptr ? run->root : nullptr;
     if (root == nullptr)
         return QJsonArray();
     QJsonArray symbols = symbolsUnder(server, textOf(server, path), root);
-    releaseCheck(root);
+    releaseCheck(run);
     return symbols;
 }
 
@@ -336,7 +338,8 @@ QJsonValue hoverAt(Server *server, const QString &path, int line, int character)
 QJsonArray completionAt(Server *server, const QString &path, int line, int character)
 {
     QByteArray text = textOf(server, path);
-    Node *root = checkDocument(server, path, CHECK_PARSE, nullptr);
+    Run *run = checkDocument(server, path, CHECK_PARSE, nullptr);
+    Node *root = run != nullptr ? run->root : nullptr;
     uint32_t block = 0;
     if (root != nullptr) {
         uint64_t column = byteColumn(server, text, line, character);
@@ -347,7 +350,7 @@ QJsonArray completionAt(Server *server, const QString &path, int line, int chara
                 break;
             }
         }
-        releaseCheck(root);
+        releaseCheck(run);
     }
     bool contracts = path.endsWith(QStringLiteral(".otc"), Qt::CaseInsensitive);
     QJsonArray items;

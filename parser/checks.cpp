@@ -1,6 +1,6 @@
 // Statements: CHECK, CHECK PROPERTY, CHECK EXCEPTION, CHECK STUB, CALL and
 // PRINT.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 namespace {
@@ -39,7 +39,7 @@ int expectSemicolon(ParseState *state)
 // The one-segment name that a CALL or CHECK PROPERTY refers to.
 NameSegment *targetOf(const ParseState *state, const char *name, NameEntry *arguments)
 {
-    NameSegment *target = appendSegment(nullptr, name, arguments);
+    NameSegment *target = appendSegment(state->run, nullptr, name, arguments);
     if (target == nullptr)
         reportAt(state, 24);
     return target;
@@ -74,7 +74,7 @@ int parseExpectationBody(ParseState *state, uint64_t depth, Node *parent, const 
     bool shortForm = lookAhead(state, KIND_SEMICOLON);
     NodePlace place = placeHere(state, depth);
     bool exception = kind == KIND_CHECK_EXCEPTION;
-    Node *node = exception ? createPlainNode(parent, kind, name, place) : createStubCheckNode(parent, name, place);
+    Node *node = exception ? createPlainNode(state->run, parent, kind, name, place) : createStubCheckNode(state->run, parent, name, place);
     if (node == nullptr) {
         failNode(state, exception ? "CHECK EXCEPTION" : "CHECK STUB", name);
         return -1;
@@ -105,7 +105,7 @@ int parseCheck(ParseState *state, uint64_t depth, Node *parent)
     endTextSpan(state, &span);
     if (expectSemicolon(state) != 0)
         return -1;
-    Node *node = createCheckNode(parent, placeHere(state, depth), label, condition, span);
+    Node *node = createCheckNode(state->run, parent, placeHere(state, depth), label, condition, span);
     if (node == nullptr) {
         failNode(state, "CHECK", condition);
         return -1;
@@ -133,7 +133,7 @@ int parseCheckProperty(ParseState *state, uint64_t depth, Node *parent)
     NameSegment *target = targetOf(state, name, arguments);
     if (target == nullptr || expectSemicolon(state) != 0)
         return -1;
-    Node *node = createPropertyCheckNode(parent, name, placeHere(state, depth), label, target, arguments, span);
+    Node *node = createPropertyCheckNode(state->run, parent, name, placeHere(state, depth), label, target, arguments, span);
     if (node == nullptr) {
         failNode(state, "CHECK PROPERTY", name);
         return -1;
@@ -173,7 +173,7 @@ int parseCall(ParseState *state, uint64_t depth, Node *parent)
     NameSegment *target = targetOf(state, name, arguments);
     if (target == nullptr || expectSemicolon(state) != 0)
         return -1;
-    Node *node = createCallNode(parent, name, placeHere(state, depth), target, arguments);
+    Node *node = createCallNode(state->run, parent, name, placeHere(state, depth), target, arguments);
     if (node == nullptr) {
         failNode(state, "CALL", name);
         return -1;
@@ -188,14 +188,14 @@ int parsePrint(ParseState *state, uint64_t depth, Node *parent)
     Opening opening = openConstruct(state);
     if (expectToken(state, KIND_EXPRESSION, 14, phrase(PHRASE_PARAMETERS)) != 0)
         return -1;
-    NameEntry *items = buildParameterList(state->token.text);
+    NameEntry *items = buildParameterList(state->run, state->token.text);
     if (items == nullptr) {
         failList(state, state->token.text);
         return -1;
     }
     if (expectSemicolon(state) != 0)
         return -1;
-    Node *node = createListNode(parent, KIND_PRINT, opening.text, placeHere(state, depth), items);
+    Node *node = createListNode(state->run, parent, KIND_PRINT, opening.text, placeHere(state, depth), items);
     if (node == nullptr) {
         failNode(state, "PRINT", opening.text);
         return -1;

@@ -1,5 +1,5 @@
 // TEST CLASS, TEST SUITE and TEST CASE blocks.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 namespace {
@@ -60,7 +60,7 @@ int parseBase(ParseState *state, NameSegment **base)
     NameEntry *arguments;
     if (parseOptionalList(state, buildParameterList, &arguments) != 0)
         return -1;
-    *base = appendSegment(nullptr, name, arguments);
+    *base = appendSegment(state->run, nullptr, name, arguments);
     if (*base != nullptr)
         return 0;
     reportAt(state, 24);
@@ -75,7 +75,7 @@ int parseNamedBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
     if (expectToken(state, KIND_IDENTIFIER, 18, QString::fromLatin1(words)) != 0)
         return -1;
     const char *name = state->token.text;
-    Node *node = createPlainNode(parent, kind, name, placeHere(state, depth));
+    Node *node = createPlainNode(state->run, parent, kind, name, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, words, name);
         return -1;
@@ -140,7 +140,7 @@ int parseTestClass(ParseState *state, uint64_t depth, Node *parent)
     NameSegment *base;
     if (parseOptionalList(state, buildNameList, &parameters) != 0 || parseBase(state, &base) != 0)
         return -1;
-    Node *node = createClassNode(parent, name, placeHere(state, depth), parameters, base);
+    Node *node = createClassNode(state->run, parent, name, placeHere(state, depth), parameters, base);
     if (node == nullptr) {
         failNode(state, "TEST CLASS", name);
         return -1;

@@ -1,7 +1,7 @@
 // OTC contract scripts: CLASS and SINGLE CLASS with their WRAP, INVARIANT,
 // state and transition clauses; and CHECK METHOD, which names a method by
 // its raw signature as WRAP does.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 namespace {
@@ -28,7 +28,7 @@ void parseWrap(ParseState *state, Node *owner)
         reportAt(state, 15, QStringLiteral("REQUIRE"), QStringLiteral("ENSURE"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN)
         return;
-    Node *wrap = createPlainNode(owner, KIND_WRAP, signature, placeHere(state, 1));
+    Node *wrap = createPlainNode(state->run, owner, KIND_WRAP, signature, placeHere(state, 1));
     if (wrap == nullptr) {
         failNode(state, "WRAP", signature);
         return;
@@ -50,7 +50,7 @@ int parseInvariant(ParseState *state, uint64_t depth, Node *parent)
     SpanWords span = state->token.span;
     if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
         return -1;
-    Node *node = createInvariantNode(parent, expression, placeHere(state, depth), span);
+    Node *node = createInvariantNode(state->run, parent, expression, placeHere(state, depth), span);
     if (node == nullptr) {
         failNode(state, "INVARIANT", expression);
         return -1;
@@ -64,7 +64,7 @@ bool stateComponent(ParseState *state, uint64_t depth, Node *parent)
 {
     if (state->token.code != KIND_EXPRESSION)
         return false;
-    if (createPlainNode(parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
+    if (createPlainNode(state->run, parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
         failNode(state, "UML STATE EXPRESSION", state->token.text);
     return true;
 }
@@ -76,7 +76,7 @@ int parseUmlState(ParseState *state, uint64_t depth, Node *parent)
     if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("UML STATE")) != 0)
         return -1;
     const char *name = state->token.text;
-    Node *node = createStateNode(parent, name, placeHere(state, depth));
+    Node *node = createStateNode(state->run, parent, name, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, "UML STATE", name);
         return -1;
@@ -102,7 +102,7 @@ int parseTransition(ParseState *state, uint64_t depth, Node *parent)
     const char *to = state->token.text;
     if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
         return -1;
-    Node *node = createTransitionNode(parent, opening.text, placeHere(state, depth), from, to);
+    Node *node = createTransitionNode(state->run, parent, opening.text, placeHere(state, depth), from, to);
     if (node == nullptr) {
         failNode(state, "TRANSITION", opening.text);
         return -1;
@@ -143,7 +143,7 @@ int parseOtcClass(ParseState *state, Node *root, uint32_t kind)
         reportAt(state, 14, QStringLiteral("{"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN)
         return -1;
-    Node *node = createPlainNode(root, kind, head, placeHere(state, 0));
+    Node *node = createPlainNode(state->run, root, kind, head, placeHere(state, 0));
     if (node == nullptr) {
         failNode(state, kind == KIND_SINGLE_CLASS ? "SINGLE CLASS" : "CLASS", head);
         return -1;
@@ -166,7 +166,7 @@ int parseCheckMethod(ParseState *state, uint64_t depth, Node *parent)
         reportAt(state, 14, QStringLiteral(";"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN || expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
         return -1;
-    Node *node = createPlainNode(parent, KIND_CHECK_METHOD, signature, placeHere(state, depth));
+    Node *node = createPlainNode(state->run, parent, KIND_CHECK_METHOD, signature, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, "CHECK METHOD", signature);
         return -1;

@@ -1,6 +1,6 @@
 // The steps every construct routine shares: reading expected tokens, looking
 // ahead, placing and closing nodes, and reading bodies.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 #include <cctype>
@@ -58,7 +58,7 @@ void reportAt(const ParseState *state, unsigned message, const QString &a1, cons
     // line the message is located at.
     const TokenSpan &span = state->token.span;
     uint64_t column = span.endLine == state->stream.line ? span.beginColumn : 0;
-    reportAtColumn(message, state->stream.displayPath, state->stream.line, column, a1, a2, a3, a4, a5);
+    reportAtColumn(state->run, message, state->stream.displayPath, state->stream.line, column, a1, a2, a3, a4, a5);
 }
 
 int expectToken(ParseState *state, uint32_t code, unsigned message, const QString &w1, const QString &w2,
@@ -90,7 +90,8 @@ bool lookAhead(ParseState *state, uint32_t code)
 
 NodePlace placeHere(const ParseState *state, uint64_t depth)
 {
-    return NodePlace{state->directory, state->fileName, state->stream.line, state->token.span, depth};
+    return NodePlace{state->directory, state->fileName, state->stream.displayPath, state->fileNo, state->stream.line,
+                     state->token.span, depth};
 }
 
 void closeConstruct(const ParseState *state, Node *node, const Opening &opening)
@@ -122,12 +123,12 @@ int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPh
     }
 }
 
-int parseOptionalList(ParseState *state, NameEntry *(*build)(const char *), NameEntry **list)
+int parseOptionalList(ParseState *state, NameEntry *(*build)(Run *, const char *), NameEntry **list)
 {
     *list = nullptr;
     if (!lookAhead(state, KIND_EXPRESSION))
         return 0;
-    *list = build(state->token.text);
+    *list = build(state->run, state->token.text);
     if (*list != nullptr)
         return 0;
     failList(state, state->token.text);

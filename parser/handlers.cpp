@@ -1,6 +1,6 @@
 // Statements: ON ERROR, PROLOGUE and EPILOGUE. Each builds its node first,
 // so that the node stands even when the rest of the statement is faulty.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 namespace {
@@ -55,7 +55,7 @@ int parseFrameBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
 {
     Opening opening = openConstruct(state);
     bool prologue = kind == KIND_PROLOGUE;
-    Node *node = createPlainNode(parent, kind, opening.text, placeHere(state, depth));
+    Node *node = createPlainNode(state->run, parent, kind, opening.text, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, prologue ? "PROLOGUE" : "EPILOGUE", opening.text);
         return -1;
@@ -74,7 +74,7 @@ int parseFrameBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
 int parseOnError(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    Node *node = createOnErrorNode(parent, opening.text, placeHere(state, depth));
+    Node *node = createOnErrorNode(state->run, parent, opening.text, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, "ON ERROR", opening.text);
         return -1;

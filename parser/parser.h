@@ -7,18 +7,20 @@
 #include <QString>
 
 // Reads one source file into the tree under root; failures are counted
-// through errorCount. included is 1 for an INCLUDE, baseDirectory the
+// through run->errorCount. included is 1 for an INCLUDE, baseDirectory the
 // including file's directory (null for a command-line file).
-int parseSourceFile(const char *path, Node *root, int included, const char *baseDirectory);
+int parseSourceFile(Run *run, const char *path, Node *root, int included, const char *baseDirectory);
 
 // What every construct routine works on: the open file with its counters,
 // the names its nodes carry, and the token read last. On entry to a routine
 // the token is its introducing keyword; a look-ahead that puts a token back
 // leaves it here, as its span is what the next node built takes.
 struct ParseState {
+    Run *run;
     ScanStream stream;
     const char *directory;
     const char *fileName;
+    uint32_t fileNo; // the file's number in the run, from 1
     Token token;
 };
 
@@ -46,7 +48,7 @@ int expectToken(ParseState *state, uint32_t code, unsigned message, const QStrin
 bool lookAhead(ParseState *state, uint32_t code);
 // A parenthesised list after a name, made by build, when there is one: 0
 // with the list (null when absent), -1 after message 26.
-int parseOptionalList(ParseState *state, NameEntry *(*build)(const char *), NameEntry **list);
+int parseOptionalList(ParseState *state, NameEntry *(*build)(Run *, const char *), NameEntry **list);
 NodePlace placeHere(const ParseState *state, uint64_t depth);
 void closeConstruct(const ParseState *state, Node *node, const Opening &opening);
 // Reads components after '{' until '}'; blockPhrase, translated only when

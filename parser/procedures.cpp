@@ -1,5 +1,5 @@
 // PROC definitions and the REQUIRE and ENSURE conditions they carry.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 int parseCondition(ParseState *state, uint64_t depth, Node *parent, uint32_t kind)
@@ -13,7 +13,7 @@ int parseCondition(ParseState *state, uint64_t depth, Node *parent, uint32_t kin
     NodePlace place = placeHere(state, depth);
     place.span.beginLine = opening.line;
     place.span.beginColumn = opening.column;
-    if (createConditionNode(parent, kind, state->token.text, place, state->token.span) == nullptr)
+    if (createConditionNode(state->run, parent, kind, state->token.text, place, state->token.span) == nullptr)
         failNode(state, kind == KIND_REQUIRE ? "REQUIRE EXPRESSION" : "ENSURE EXPRESSION", state->token.text);
     return 0;
 }
@@ -28,7 +28,7 @@ int parseProc(ParseState *state, uint64_t depth, Node *parent)
     NameEntry *parameters;
     if (parseOptionalList(state, buildNameList, &parameters) != 0)
         return -1;
-    Node *proc = createListNode(parent, KIND_PROC, name, placeHere(state, depth), parameters);
+    Node *proc = createListNode(state->run, parent, KIND_PROC, name, placeHere(state, depth), parameters);
     if (proc == nullptr) {
         failNode(state, "PROC", name);
         return -1;

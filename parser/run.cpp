@@ -1,6 +1,6 @@
 // Statements: RUN with its elements, native code, comments and PROPERTY
 // definitions.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 namespace {
@@ -23,7 +23,7 @@ int parsePathSegment(ParseState *state, NameSegment **path, NameSegment **last, 
     NameEntry *arguments;
     if (parseOptionalList(state, buildParameterList, &arguments) != 0)
         return -1;
-    NameSegment *segments = appendSegment(*last, *name, arguments);
+    NameSegment *segments = appendSegment(state->run, *last, *name, arguments);
     if (segments == nullptr) {
         reportAt(state, 24);
         return -1;
@@ -48,7 +48,7 @@ void parseRunElement(ParseState *state, uint64_t depth, Node *run)
     }
     if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
         return;
-    Node *node = createRunNode(run, name, placeHere(state, depth), path);
+    Node *node = createRunNode(state->run, run, name, placeHere(state, depth), path);
     if (node == nullptr) {
         failNode(state, "RUN ELEMENT", name);
         return;
@@ -61,7 +61,7 @@ bool propertyComponent(ParseState *state, uint64_t depth, Node *parent)
 {
     uint32_t code = state->token.code;
     if (code == KIND_EXPRESSION) {
-        if (createPlainNode(parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
+        if (createPlainNode(state->run, parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
             failNode(state, "PROPERTY EXPRESSION", state->token.text);
         return true;
     }
@@ -71,7 +71,7 @@ bool propertyComponent(ParseState *state, uint64_t depth, Node *parent)
 // A node that only records the token just read.
 int buildTokenNode(ParseState *state, uint64_t depth, Node *parent, const char *words)
 {
-    if (createPlainNode(parent, state->token.code, state->token.text, placeHere(state, depth)) != nullptr)
+    if (createPlainNode(state->run, parent, state->token.code, state->token.text, placeHere(state, depth)) != nullptr)
         return 0;
     failNode(state, words, state->token.text);
     return -1;
@@ -83,7 +83,7 @@ int buildTokenNode(ParseState *state, uint64_t depth, Node *parent, const char *
 int parseRun(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    Node *run = createPlainNode(parent, KIND_RUN, opening.text, placeHere(state, depth));
+    Node *run = createPlainNode(state->run, parent, KIND_RUN, opening.text, placeHere(state, depth));
     if (run == nullptr) {
         failNode(state, "RUN", opening.text);
         return -1;
@@ -130,7 +130,7 @@ int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent)
     NameEntry *formals;
     if (parseOptionalList(state, buildNameList, &formals) != 0)
         return -1;
-    Node *property = createListNode(parent, KIND_PROPERTY, name, placeHere(state, depth), formals);
+    Node *property = createListNode(state->run, parent, KIND_PROPERTY, name, placeHere(state, depth), formals);
     if (property == nullptr) {
         failNode(state, "PROPERTY", name);
         return -1;

@@ -1,5 +1,5 @@
 // The top level of an OTD script and STUB definitions.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 namespace {
@@ -17,7 +17,7 @@ bool stubComponent(ParseState *state, uint64_t depth, Node *parent)
     else if (code == KIND_PRINT)
         parsePrint(state, depth, parent);
     else if (code == KIND_THREE_POINTS) {
-        if (createPlainNode(parent, KIND_THREE_POINTS, state->token.text, placeHere(state, depth)) == nullptr)
+        if (createPlainNode(state->run, parent, KIND_THREE_POINTS, state->token.text, placeHere(state, depth)) == nullptr)
             failNode(state, "THREE POINTS", "...");
     } else
         return false;
@@ -46,7 +46,7 @@ void parseStub(ParseState *state, Node *root)
     const char *signature;
     if (expectToken(state, KIND_COLON, 14, QStringLiteral(":")) != 0 || parseSignature(state, &signature) != 0)
         return;
-    Node *stub = createStubNode(root, name, placeHere(state, 0), signature);
+    Node *stub = createStubNode(state->run, root, name, placeHere(state, 0), signature);
     if (stub == nullptr) {
         failNode(state, "STUB", name);
         return;

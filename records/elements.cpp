@@ -1,7 +1,7 @@
 // The records of each element: its lines in the .tsf file (source line,
 // instance, message and text records), then its element record in the .ots
 // file, all through the checksummed writers of its own source file.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "records/recordline.h"
 #include "records/records.h"
 
@@ -14,6 +14,7 @@ enum : uint64_t { MESSAGE_BASE = 1000000, TEXT_BASE = 2000000, STATE_BASE = 3000
 
 // One element's records under way: a writer stops at its first failure.
 struct Writer {
+    Run *run;
     Node *node;
     FileEntry *entry;
     bool failed;
@@ -33,7 +34,7 @@ void finishTsf(Writer *writer, RecordLine *line)
 void writeLineRecord(Writer *writer, uint64_t line)
 {
     RecordLine record;
-    if (writer->failed || !beginRecord(&record, "LK ")) {
+    if (writer->failed || !beginRecord(writer->run, &record, "LK ")) {
         writer->failed = true;
         return;
     }
@@ -49,7 +50,7 @@ void writeLk(Writer *writer)
 void writeSi(Writer *writer)
 {
     RecordLine record;
-    if (writer->failed || !beginRecord(&record, "SI ")) {
+    if (writer->failed || !beginRecord(writer->run, &record, "SI ")) {
         writer->failed = true;
         return;
     }
@@ -61,7 +62,7 @@ void writeSi(Writer *writer)
 void writeIn(Writer *writer, const char *word, const char *text, bool escaped)
 {
     RecordLine record;
-    if (writer->failed || !beginRecord(&record, "IN \"")) {
+    if (writer->failed || !beginRecord(writer->run, &record, "IN \"")) {
         writer->failed = true;
         return;
     }
@@ -76,7 +77,7 @@ void writeIn(Writer *writer, const char *word, const char *text, bool escaped)
 void writeNumbered(Writer *writer, const char *head, uint64_t base, std::initializer_list<Piece> pieces)
 {
     RecordLine record;
-    if (writer->failed || !beginRecord(&record, head)) {
+    if (writer->failed || !beginRecord(writer->run, &record, head)) {
         writer->failed = true;
         return;
     }
@@ -101,7 +102,7 @@ void writeElement(Writer *writer, const char *code, uint64_t id, std::initialize
                   uint64_t parent, const char *extra = nullptr, uint64_t extraValue = 0)
 {
     RecordLine record;
-    if (writer->failed || !beginRecord(&record, code)) {
+    if (writer->failed || !beginRecord(writer->run, &record, code)) {
         writer->failed = true;
         return;
     }
@@ -213,7 +214,7 @@ void writePrint(Writer *writer)
 {
     // The parentheses and the items are escaped as one text.
     RecordLine whole;
-    beginRecord(&whole, "(");
+    beginRecord(writer->run, &whole, "(");
     for (const NameEntry *item = static_cast<ListInfo *>(writer->node->payload)->list; item != nullptr;
          item = item->next) {
         addRaw(&whole, item->text);
@@ -228,7 +229,7 @@ void writePrint(Writer *writer)
 void writeRunComponent(Writer *writer)
 {
     RecordLine path;
-    beginRecord(&path, "");
+    beginRecord(writer->run, &path, "");
     for (const NameSegment *segment = static_cast<RunInfo *>(writer->node->payload)->component; segment != nullptr;
          segment = segment->next) {
         addRaw(&path, segment->text);
@@ -288,7 +289,7 @@ bool writeNodeRecords(Writer *writer)
         return true;
     case KIND_ON_ERROR: {
         RecordLine fixed;
-        if (beginRecord(&fixed, "ST 164\n"))
+        if (beginRecord(writer->run, &fixed, "ST 164\n"))
             finishTsf(writer, &fixed);
         writeLk(writer);
         writeMessage(writer, {{"call `", false}, {name, false}, {"'", false}});
@@ -377,17 +378,17 @@ bool isSilentKind(uint32_t kind)
 
 } // namespace
 
-int writeElementRecords(Node *node)
+int writeElementRecords(Run *run, Node *node)
 {
     // Siblings in a loop, children by recursion: the depth is that of the tree.
     for (; node != nullptr; node = node->nextSibling) {
         if (!isSilentKind(node->kind)) {
-            Writer writer{node, entryForFile(node->fileNo), false};
+            Writer writer{run, node, entryForFile(run->context, node->fileNo), false};
             if (writer.entry == nullptr || !writeNodeRecords(&writer))
-                report(48, node->displayPath, node->line, messageArgument(node->name));
+                report(run, 48, node->displayPath, node->line, messageArgument(node->name));
         }
         if (node->firstChild != nullptr)
-            writeElementRecords(node->firstChild);
+            writeElementRecords(run, node->firstChild);
     }
     return 0;
 }

@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     static_cast<unsigned long long>(stream.length));
     if (stream.line != 1 + lineFeedsBefore(bytes, stream.length))
         fuzzFailure("line %llu at the end", static_cast<unsigned long long>(stream.line));
-    releaseStringPool();
+    releaseStringPool(run);
     free(bytes);
     checkNoStandardOutput();
     return 0;

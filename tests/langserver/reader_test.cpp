@@ -1,7 +1,7 @@
 // The message reader on whole, split and malformed input, and runs of the
 // front end repeated in one process.
-#include "driver/diagnostics.h"
-#include "form/memory.h"
+#include "base/diagnostics.h"
+#include "base/memory.h"
 #include "langserver/server.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,5 @@
 // The message table and the one reporting routine.
-#include "driver/diagnostics.h"
-#include "form/form.h"
+#include "base/diagnostics.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -121,9 +120,6 @@ int placeholderAt(const QString &text, qsizetype i, qsizetype *width)
     return number;
 }
 
-// The column of the message being reported, while reportAtColumn runs.
-uint64_t messageColumn;
-
 } // namespace
 
 QString messageArgument(const char *text)
@@ -177,14 +173,15 @@ void writeError(const QString &text)
     fputs(text.toLocal8Bit().constData(), stderr);
 }
 
-void printMessage(unsigned code, const char *file, uint64_t line, const QString &a1, const QString &a2,
-                  const QString &a3, const QString &a4, const QString &a5)
+static void printMessage(const Diagnostics *diagnostics, unsigned code, const char *file, uint64_t line,
+                         const QString &a1, const QString &a2, const QString &a3, const QString &a4,
+                         const QString &a5)
 {
     const Message &message = messageFor(code);
     const QString *arguments[] = {&a1, &a2, &a3, &a4, &a5};
-    const RunHooks *hooks = context != nullptr ? context->hooks : nullptr;
+    const RunHooks *hooks = diagnostics->hooks;
     if (hooks != nullptr && hooks->deliver != nullptr) {
-        ReportedMessage reported{code, file, line, messageColumn,
+        ReportedMessage reported{code, file, line, diagnostics->column,
                                  substituteArguments(translateError(message.text), arguments, 5)};
         hooks->deliver(hooks->owner, reported);
         return;
@@ -199,23 +196,24 @@ void printMessage(unsigned code, const char *file, uint64_t line, const QString 
     fflush(stderr);
 }
 
-void report(unsigned code, const char *file, uint64_t line, const QString &a1, const QString &a2,
-            const QString &a3, const QString &a4, const QString &a5)
+void report(Diagnostics *diagnostics, unsigned code, const char *file, uint64_t line, const QString &a1,
+            const QString &a2, const QString &a3, const QString &a4, const QString &a5)
 {
-    uint64_t limit = context != nullptr ? context->maxErrors : 30;
-    if (errorCount < limit)
-        printMessage(code, file, line, a1, a2, a3, a4, a5);
-    else if (errorCount == limit)
-        printMessage(MESSAGE_TOO_MANY_ERRORS, file, line, QString(), QString(), QString(), QString(), QString());
-    errorCount++;
+    uint64_t limit = diagnostics->maxErrors;
+    if (diagnostics->errorCount < limit)
+        printMessage(diagnostics, code, file, line, a1, a2, a3, a4, a5);
+    else if (diagnostics->errorCount == limit)
+        printMessage(diagnostics, MESSAGE_TOO_MANY_ERRORS, file, line, QString(), QString(), QString(), QString(),
+                     QString());
+    diagnostics->errorCount++;
 }
 
-void reportAtColumn(unsigned code, const char *file, uint64_t line, uint64_t column, const QString &a1,
-                    const QString &a2, const QString &a3, const QString &a4, const QString &a5)
+void reportAtColumn(Diagnostics *diagnostics, unsigned code, const char *file, uint64_t line, uint64_t column,
+                    const QString &a1, const QString &a2, const QString &a3, const QString &a4, const QString &a5)
 {
-    messageColumn = column;
-    report(code, file, line, a1, a2, a3, a4, a5);
-    messageColumn = 0;
+    diagnostics->column = column;
+    report(diagnostics, code, file, line, a1, a2, a3, a4, a5);
+    diagnostics->column = 0;
 }
 
 QString phrase(const char *text)

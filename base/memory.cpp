@@ -1,4 +1,4 @@
-#include "form/memory.h"
+#include "base/memory.h"
 
 #include <cerrno>
 #include <cstdlib>
