@@ -9,11 +9,12 @@
 namespace {
 
 struct Message {
+    MessageCode code;
     const char *text;
     unsigned messageClass;
 };
 
-const char *const classWords[] = {
+constexpr const char *classWords[] = {
     QT_TRANSLATE_NOOP("ZEP Error", "info:"),
     QT_TRANSLATE_NOOP("ZEP Error", "warning:"),
     QT_TRANSLATE_NOOP("ZEP Error", "error:"),
@@ -25,73 +26,84 @@ const char *const classWords[] = {
 };
 
 // Code 40 has no message; the codes after it keep their numbers.
-const Message messages[MESSAGE_COUNT] = {
-    {QT_TRANSLATE_NOOP("ZEP Error", "internal error: %1"), 3},
-    {QT_TRANSLATE_NOOP("ZEP Error", "out of memory"), 3},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to allocate another token."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to reallocate the token `%1'."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to create the token `%1'."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to create the token `%1 %2'."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to create the hash token `%1'."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to create the hash token `%1 %2'."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Error while seeking in the file before `%1'."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "The use of `%1' is not allowed here."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' expected instead of `%2'."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' or '%2' expected instead of `%3'."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1', '%2' or '%3' expected instead of `%4'."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Correct native expression expected."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' expected instead of `%2'."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' or '%2' expected instead of `%3'."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1', '%2' or '%3' expected instead of `%4'."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1', '%2', '%3', or '%4' expected instead of `%5'."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' name expected instead of `%2'."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' or '%2' name expected instead of `%3'."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1', '%2' or '%3' name expected instead of `%4'."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' expression expected instead of `%2'."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Error while seeking in the file before `%1'."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' is not %2 component."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to allocate another token."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "%1 `%2' not expected."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Cannot create list of parameters `(%1)'."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' not expected now."), 5},
-    {QT_TRANSLATE_NOOP("ZEP Error", "The %1 component is already defined in this block."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error", "The %1 component `%2' is already defined in this block."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Unable to resolve the %1 `%2'."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error", "The TEST CLASS `%1' could not inherit from itself."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Component `%1' not found, while resolving `%2'."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Too %1 parameters in `%2'."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' must be a brother of `%2' while resolving `%3'."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error", "The file `%1' has already been included."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error",
+constexpr Message messages[MESSAGE_COUNT] = {
+    {MESSAGE_INTERNAL_ERROR, QT_TRANSLATE_NOOP("ZEP Error", "internal error: %1"), 3},
+    {MESSAGE_OUT_OF_MEMORY, QT_TRANSLATE_NOOP("ZEP Error", "out of memory"), 3},
+    {MESSAGE_NO_MEMORY_FOR_TOKEN, QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to allocate another token."), 4},
+    {MESSAGE_NO_MEMORY_TO_GROW_TOKEN, QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to reallocate the token `%1'."), 4},
+    {MESSAGE_NO_MEMORY_TO_MAKE_TOKEN, QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to create the token `%1'."), 4},
+    {MESSAGE_NO_MEMORY_TO_MAKE_TOKEN_PAIR, QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to create the token `%1 %2'."), 4},
+    {MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN, QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to create the hash token `%1'."), 4},
+    {MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN_PAIR, QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to create the hash token `%1 %2'."), 4},
+    {MESSAGE_LEXICAL_SEEK_FAILED, QT_TRANSLATE_NOOP("ZEP Error", "Error while seeking in the file before `%1'."), 4},
+    {MESSAGE_USE_NOT_ALLOWED, QT_TRANSLATE_NOOP("ZEP Error", "The use of `%1' is not allowed here."), 4},
+    {MESSAGE_LEXICAL_EXPECTED, QT_TRANSLATE_NOOP("ZEP Error", "`%1' expected instead of `%2'."), 4},
+    {MESSAGE_LEXICAL_EXPECTED_TWO, QT_TRANSLATE_NOOP("ZEP Error", "`%1' or '%2' expected instead of `%3'."), 4},
+    {MESSAGE_LEXICAL_EXPECTED_THREE, QT_TRANSLATE_NOOP("ZEP Error", "`%1', '%2' or '%3' expected instead of `%4'."), 4},
+    {MESSAGE_NATIVE_EXPRESSION_EXPECTED, QT_TRANSLATE_NOOP("ZEP Error", "Correct native expression expected."), 4},
+    {MESSAGE_EXPECTED, QT_TRANSLATE_NOOP("ZEP Error", "`%1' expected instead of `%2'."), 5},
+    {MESSAGE_EXPECTED_TWO, QT_TRANSLATE_NOOP("ZEP Error", "`%1' or '%2' expected instead of `%3'."), 5},
+    {MESSAGE_EXPECTED_THREE, QT_TRANSLATE_NOOP("ZEP Error", "`%1', '%2' or '%3' expected instead of `%4'."), 5},
+    {MESSAGE_EXPECTED_FOUR, QT_TRANSLATE_NOOP("ZEP Error", "`%1', '%2', '%3', or '%4' expected instead of `%5'."), 5},
+    {MESSAGE_NAME_EXPECTED, QT_TRANSLATE_NOOP("ZEP Error", "`%1' name expected instead of `%2'."), 5},
+    {MESSAGE_NAME_EXPECTED_TWO, QT_TRANSLATE_NOOP("ZEP Error", "`%1' or '%2' name expected instead of `%3'."), 5},
+    {MESSAGE_NAME_EXPECTED_THREE, QT_TRANSLATE_NOOP("ZEP Error", "`%1', '%2' or '%3' name expected instead of `%4'."), 5},
+    {MESSAGE_EXPRESSION_EXPECTED, QT_TRANSLATE_NOOP("ZEP Error", "`%1' expression expected instead of `%2'."), 5},
+    {MESSAGE_SYNTAX_SEEK_FAILED, QT_TRANSLATE_NOOP("ZEP Error", "Error while seeking in the file before `%1'."), 5},
+    {MESSAGE_NOT_A_COMPONENT, QT_TRANSLATE_NOOP("ZEP Error", "`%1' is not %2 component."), 5},
+    {MESSAGE_SYNTAX_NO_MEMORY_FOR_TOKEN, QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to allocate another token."), 5},
+    {MESSAGE_NOT_EXPECTED, QT_TRANSLATE_NOOP("ZEP Error", "%1 `%2' not expected."), 5},
+    {MESSAGE_NO_PARAMETER_LIST, QT_TRANSLATE_NOOP("ZEP Error", "Cannot create list of parameters `(%1)'."), 5},
+    {MESSAGE_NOT_EXPECTED_NOW, QT_TRANSLATE_NOOP("ZEP Error", "`%1' not expected now."), 5},
+    {MESSAGE_COMPONENT_DEFINED, QT_TRANSLATE_NOOP("ZEP Error", "The %1 component is already defined in this block."), 6},
+    {MESSAGE_NAMED_COMPONENT_DEFINED, QT_TRANSLATE_NOOP("ZEP Error", "The %1 component `%2' is already defined in this block."), 6},
+    {MESSAGE_UNRESOLVED, QT_TRANSLATE_NOOP("ZEP Error", "Unable to resolve the %1 `%2'."), 6},
+    {MESSAGE_SELF_INHERITANCE, QT_TRANSLATE_NOOP("ZEP Error", "The TEST CLASS `%1' could not inherit from itself."), 6},
+    {MESSAGE_COMPONENT_NOT_FOUND, QT_TRANSLATE_NOOP("ZEP Error", "Component `%1' not found, while resolving `%2'."), 6},
+    {MESSAGE_PARAMETER_COUNT, QT_TRANSLATE_NOOP("ZEP Error", "Too %1 parameters in `%2'."), 6},
+    {MESSAGE_MUST_BE_BROTHER, QT_TRANSLATE_NOOP("ZEP Error", "`%1' must be a brother of `%2' while resolving `%3'."), 6},
+    {MESSAGE_ALREADY_INCLUDED, QT_TRANSLATE_NOOP("ZEP Error", "The file `%1' has already been included."), 6},
+    {MESSAGE_INHERITANCE_CYCLE, QT_TRANSLATE_NOOP("ZEP Error",
                        "While resolving the TEST CLASS `%1', an inheritance cycle was found in `%2' ."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error", "While resolving the RUN of `%1', an execution cycle was found."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error", "While resolving the CALL of `%1', a PROC cycle was found."), 6},
-    {QT_TRANSLATE_NOOP("ZEP Error", "The reflexive transition `%1' is not allowed (automatically generated)."), 6},
-    {nullptr, 3},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to reallocate the buffer `%1'."), 4},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Cannot open `%1'."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Cannot create `%1'."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Cannot close `%1'."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Cannot initialize internal form."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Error while building %1 `%2' node."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to allocate filename `%1'."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Unknown token `%1' in internal form."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Trying to resolve a NULL pointer."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Not enough free memory available."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Label `%1' not found."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Cannot open `%1', too many files open."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Too many errors."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "Cannot open `%1', not a correct Duvodu Doruruv source file."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error",
+    {MESSAGE_RUN_CYCLE, QT_TRANSLATE_NOOP("ZEP Error", "While resolving the RUN of `%1', an execution cycle was found."), 6},
+    {MESSAGE_PROC_CYCLE, QT_TRANSLATE_NOOP("ZEP Error", "While resolving the CALL of `%1', a PROC cycle was found."), 6},
+    {MESSAGE_REFLEXIVE_TRANSITION, QT_TRANSLATE_NOOP("ZEP Error", "The reflexive transition `%1' is not allowed (automatically generated)."), 6},
+    {MESSAGE_VACANT, nullptr, 3},
+    {MESSAGE_NO_MEMORY_TO_GROW_BUFFER, QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to reallocate the buffer `%1'."), 4},
+    {MESSAGE_CANNOT_OPEN, QT_TRANSLATE_NOOP("ZEP Error", "Cannot open `%1'."), 7},
+    {MESSAGE_CANNOT_CREATE, QT_TRANSLATE_NOOP("ZEP Error", "Cannot create `%1'."), 7},
+    {MESSAGE_CANNOT_CLOSE, QT_TRANSLATE_NOOP("ZEP Error", "Cannot close `%1'."), 7},
+    {MESSAGE_CANNOT_INITIALIZE, QT_TRANSLATE_NOOP("ZEP Error", "Cannot initialize internal form."), 7},
+    {MESSAGE_NODE_NOT_BUILT, QT_TRANSLATE_NOOP("ZEP Error", "Error while building %1 `%2' node."), 7},
+    {MESSAGE_NO_MEMORY_FOR_FILENAME, QT_TRANSLATE_NOOP("ZEP Error", "Not enough memory to allocate filename `%1'."), 7},
+    {MESSAGE_UNKNOWN_TOKEN, QT_TRANSLATE_NOOP("ZEP Error", "Unknown token `%1' in internal form."), 7},
+    {MESSAGE_NULL_RESOLUTION, QT_TRANSLATE_NOOP("ZEP Error", "Trying to resolve a NULL pointer."), 7},
+    {MESSAGE_NO_FREE_MEMORY, QT_TRANSLATE_NOOP("ZEP Error", "Not enough free memory available."), 7},
+    {MESSAGE_LABEL_NOT_FOUND, QT_TRANSLATE_NOOP("ZEP Error", "Label `%1' not found."), 7},
+    {MESSAGE_TOO_MANY_FILES, QT_TRANSLATE_NOOP("ZEP Error", "Cannot open `%1', too many files open."), 7},
+    {MESSAGE_TOO_MANY_ERRORS, QT_TRANSLATE_NOOP("ZEP Error", "Too many errors."), 7},
+    {MESSAGE_NOT_A_SOURCE, QT_TRANSLATE_NOOP("ZEP Error", "Cannot open `%1', not a correct Duvodu Doruruv source file."), 7},
+    {MESSAGE_ONE_OTD_ONLY, QT_TRANSLATE_NOOP("ZEP Error",
                        "Cannot open `%1', only one OTD source file must be passed on the command line."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "`%1' is not a good parameter for the `%2' option."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "One argument is needed for the `%1' option."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "The maximum number of errors can range from 1 to 30000."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "OTD or OTC source files must be specified on the command line."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "The `%1' option must be specified."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "The `%1' option must be specified only once."), 7},
-    {QT_TRANSLATE_NOOP("ZEP Error", "(unexpected error)"), 3},
+    {MESSAGE_BAD_OPTION_VALUE, QT_TRANSLATE_NOOP("ZEP Error", "`%1' is not a good parameter for the `%2' option."), 7},
+    {MESSAGE_OPTION_NEEDS_ARGUMENT, QT_TRANSLATE_NOOP("ZEP Error", "One argument is needed for the `%1' option."), 7},
+    {MESSAGE_MAX_ERRORS_RANGE, QT_TRANSLATE_NOOP("ZEP Error", "The maximum number of errors can range from 1 to 30000."), 7},
+    {MESSAGE_NO_SOURCES, QT_TRANSLATE_NOOP("ZEP Error", "OTD or OTC source files must be specified on the command line."), 7},
+    {MESSAGE_OPTION_MISSING, QT_TRANSLATE_NOOP("ZEP Error", "The `%1' option must be specified."), 7},
+    {MESSAGE_OPTION_REPEATED, QT_TRANSLATE_NOOP("ZEP Error", "The `%1' option must be specified only once."), 7},
+    {MESSAGE_UNEXPECTED, QT_TRANSLATE_NOOP("ZEP Error", "(unexpected error)"), 3},
 };
+
+// Each entry stands at the place its code names.
+constexpr bool tableInOrder()
+{
+    for (unsigned code = 0; code < MESSAGE_COUNT; code++) {
+        if (messages[code].code != code)
+            return false;
+    }
+    return true;
+}
+static_assert(tableInOrder(), "the message table follows the order of MessageCode");
 
 // A code outside the table, or the empty slot, prints the unexpected error.
 const Message &messageFor(unsigned code)

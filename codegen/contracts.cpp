@@ -100,7 +100,7 @@ int writeStateTables(GenState *gen, const Node *owner, int64_t stateCount)
 {
     TransitionRows grouped;
     if (!groupTransitions(owner, stateCount, &grouped)) {
-        report(gen->run, 50, owner->displayPath, owner->line);
+        report(gen->run, MESSAGE_NO_FREE_MEMORY, owner->displayPath, owner->line);
         return -1;
     }
     writeInstr(gen, "@SCF@ \n");

@@ -52,7 +52,7 @@ int pushOpen(GenState *gen, Cell **stack, Node *node)
 {
     Cell *cell = appendCell(*stack, node);
     if (cell == nullptr) {
-        report(gen->run, 50, node->displayPath, node->line);
+        report(gen->run, MESSAGE_NO_FREE_MEMORY, node->displayPath, node->line);
         return -1;
     }
     if (*stack == nullptr)
@@ -229,7 +229,7 @@ int generateRunTarget(GenState *gen, Node *runComponent, NameSegment *segment, c
 {
     Node *target = segment->resolved;
     if (isOnStack(gen->runStack, target)) {
-        report(gen->run, 37, runComponent->displayPath, runComponent->line, messageArgument(target->name));
+        report(gen->run, MESSAGE_RUN_CYCLE, runComponent->displayPath, runComponent->line, messageArgument(target->name));
         return -1;
     }
     if (pushOpen(gen, &gen->runStack, target) != 0)
@@ -261,13 +261,13 @@ int generateSegment(GenState *gen, Node *runComponent, NameSegment *segment, con
     uint64_t block = gen->blockCounter++;
     Node *savedOnError = gen->currentOnError;
     if (segment->resolved == nullptr) {
-        report(gen->run, 49, runComponent->displayPath, runComponent->line);
+        report(gen->run, MESSAGE_NULL_RESOLUTION, runComponent->displayPath, runComponent->line);
         return -1;
     }
     int result;
     if (segment->next != nullptr) {
         if (segment->next->resolved == nullptr) {
-            report(gen->run, 49, runComponent->displayPath, runComponent->line);
+            report(gen->run, MESSAGE_NULL_RESOLUTION, runComponent->displayPath, runComponent->line);
             return -1;
         }
         result = generateComponentFrame(gen, Frame{segment->resolved, runner, block, CONTAINS_PATH, runComponent, segment},
@@ -340,7 +340,7 @@ int writeJump(GenState *gen, const Node *component, uint64_t block, uint64_t lev
 int openNesting(GenState *gen, const Node *element)
 {
     if (gen->depth >= NESTING_LIMIT) {
-        report(gen->run, 0, element->displayPath, element->line,
+        report(gen->run, MESSAGE_INTERNAL_ERROR, element->displayPath, element->line,
                QStringLiteral("generated blocks nested more than %1 deep").arg(NESTING_LIMIT));
         return -1;
     }

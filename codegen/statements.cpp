@@ -102,7 +102,7 @@ int generatePropertyCheck(GenState *gen, Node *check, const Node *component, uin
     auto *info = static_cast<PropertyCheckInfo *>(check->payload);
     const char *name = joinedName(gen, info->target);
     if (name == nullptr) {
-        report(gen->run, 50, check->displayPath, check->line);
+        report(gen->run, MESSAGE_NO_FREE_MEMORY, check->displayPath, check->line);
         return -1;
     }
     writeLine(gen, level, "/* Calling the CHECKing of the PROPERTY %s */", name);
@@ -113,7 +113,7 @@ int generatePropertyCheck(GenState *gen, Node *check, const Node *component, uin
         return -1;
     const Node *property = info->resolvedTarget;
     if (property == nullptr) {
-        report(gen->run, 49, check->displayPath, check->line);
+        report(gen->run, MESSAGE_NULL_RESOLUTION, check->displayPath, check->line);
         return -1;
     }
     writeCode(gen, "\n", 0);
@@ -229,7 +229,7 @@ int writeSaveLine(GenState *gen, Node *element, uint64_t level)
     }
     Node *stub = stubOf(element);
     if (stub == nullptr) {
-        report(gen->run, 49, element->displayPath, element->line);
+        report(gen->run, MESSAGE_NULL_RESOLUTION, element->displayPath, element->line);
         return -1;
     }
     writeLine(gen, level, "_zep_Ulong Sav_Check_Stub_0x%" PRIx64 " = _ZEP_Stub_0x%" PRIx64 ";", element->id, stub->id);
@@ -464,7 +464,7 @@ static int generateCallBody(GenState *gen, Node *call, Node *caller, uint64_t ca
     auto *info = static_cast<CallInfo *>(call->payload);
     const char *name = joinedName(gen, info->target);
     if (name == nullptr) {
-        report(gen->run, 50, call->displayPath, call->line);
+        report(gen->run, MESSAGE_NO_FREE_MEMORY, call->displayPath, call->line);
         return -1;
     }
     writeLine(gen, level, "/* Calling the running of the PROC %s */", name);
@@ -476,7 +476,7 @@ static int generateCallBody(GenState *gen, Node *call, Node *caller, uint64_t ca
     uint64_t block = gen->blockCounter++;
     Node *savedOnError = gen->currentOnError;
     if (proc == nullptr) {
-        report(gen->run, 49, call->displayPath, call->line);
+        report(gen->run, MESSAGE_NULL_RESOLUTION, call->displayPath, call->line);
         return -1;
     }
     writeLine(gen, level + 1, "/* entering in PROC %s */", proc->name);
@@ -489,13 +489,13 @@ static int generateCallBody(GenState *gen, Node *call, Node *caller, uint64_t ca
     writeLine(gen, level + 1, "_ZEP_BEGIN_PROC_%s_%" PRIu64 " : {", label, block);
     for (const Cell *open = gen->procStack; open != nullptr; open = open->next) {
         if (open->value == proc) {
-            report(gen->run, 38, call->displayPath, call->line, messageArgument(call->name));
+            report(gen->run, MESSAGE_PROC_CYCLE, call->displayPath, call->line, messageArgument(call->name));
             return -1;
         }
     }
     Cell *cell = appendCell(gen->procStack, proc);
     if (cell == nullptr) {
-        report(gen->run, 50, call->displayPath, call->line);
+        report(gen->run, MESSAGE_NO_FREE_MEMORY, call->displayPath, call->line);
         return -1;
     }
     if (gen->procStack == nullptr)
@@ -639,7 +639,7 @@ int pushBindings(GenState *gen, const Node *referring, const Node *owner, const 
         return 0;
     auto *frame = static_cast<BindingFrame *>(zepAlloc(sizeof(BindingFrame)));
     if (frame == nullptr) {
-        report(gen->run, 50, nullptr, 0);
+        report(gen->run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
         return -1;
     }
     *frame = BindingFrame{owner, nullptr, nullptr};
@@ -650,7 +650,7 @@ int pushBindings(GenState *gen, const Node *referring, const Node *owner, const 
         auto *binding = actual != nullptr ? static_cast<Binding *>(zepAlloc(sizeof(Binding))) : nullptr;
         if (binding == nullptr) {
             if (actual != nullptr)
-                report(gen->run, 50, nullptr, 0);
+                report(gen->run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
             for (Binding *made = frame->bindings; made != nullptr;) {
                 Binding *next = made->next;
                 zepFree(made);

@@ -14,7 +14,7 @@ namespace {
 void failWrite(GenState *gen)
 {
     if (!gen->failed)
-        report(gen->run, 50, nullptr, 0);
+        report(gen->run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
     gen->failed = true;
 }
 
@@ -544,7 +544,7 @@ void writeLocation(GenState *gen, const Node *node)
 
 int failKind(GenState *gen, const Node *node)
 {
-    report(gen->run, 48, node->displayPath, node->line, messageArgument(node->name));
+    report(gen->run, MESSAGE_UNKNOWN_TOKEN, node->displayPath, node->line, messageArgument(node->name));
     return -1;
 }
 
@@ -573,12 +573,12 @@ int generate(Run *run, Node *root)
     Context *context = run->context;
     context->codeStream = openOutputFile(run, context->codePath, OPEN_CODE);
     if (context->codeStream == nullptr) {
-        report(run, 43, nullptr, 0, messageArgument(context->codePath));
+        report(run, MESSAGE_CANNOT_CREATE, nullptr, 0, messageArgument(context->codePath));
         return -1;
     }
     context->instrStream = openOutputFile(run, context->instrPath, OPEN_INSTR);
     if (context->instrStream == nullptr) {
-        report(run, 43, nullptr, 0, messageArgument(context->instrPath));
+        report(run, MESSAGE_CANNOT_CREATE, nullptr, 0, messageArgument(context->instrPath));
         return -1;
     }
     GenState state{};

@@ -53,11 +53,11 @@ struct OptionCounts {
 int checkCount(Run *run, unsigned count, const char *option, bool onceOnly)
 {
     if (count == 0) {
-        report(run, 60, nullptr, 0, QString::fromLatin1(option));
+        report(run, MESSAGE_OPTION_MISSING, nullptr, 0, QString::fromLatin1(option));
         return -1;
     }
     if (onceOnly && count > 1) {
-        report(run, 61, nullptr, 0, QString::fromLatin1(option));
+        report(run, MESSAGE_OPTION_REPEATED, nullptr, 0, QString::fromLatin1(option));
         return -1;
     }
     return 0;
@@ -66,7 +66,7 @@ int checkCount(Run *run, unsigned count, const char *option, bool onceOnly)
 int checkCounts(Run *run, const OptionCounts &counts)
 {
     if (counts.sources == 0) {
-        report(run, 59, nullptr, 0);
+        report(run, MESSAGE_NO_SOURCES, nullptr, 0);
         return -1;
     }
     if (checkCount(run, counts.language, "-G", true) != 0 || checkCount(run, counts.code, "-O", true) != 0 ||
@@ -74,7 +74,7 @@ int checkCounts(Run *run, const OptionCounts &counts)
         checkCount(run, counts.instr, "-OTI", true) != 0)
         return -1;
     if (counts.benchLog > 1) {
-        report(run, 61, nullptr, 0, QStringLiteral("-BENCH_LOG"));
+        report(run, MESSAGE_OPTION_REPEATED, nullptr, 0, QStringLiteral("-BENCH_LOG"));
         return -1;
     }
     return 0;
@@ -90,7 +90,7 @@ bool isOption(const char *argument, const char *option)
 int parseCommandLine(Run *run, int argc, char **argv)
 {
     if (argc <= 1) {
-        report(run, 59, nullptr, 0);
+        report(run, MESSAGE_NO_SOURCES, nullptr, 0);
         return -1;
     }
     OptionCounts counts;
@@ -111,12 +111,12 @@ int parseCommandLine(Run *run, int argc, char **argv)
         for (const PathOption &option : pathOptions)
             takesValue = takesValue || isOption(argument, option.name);
         if (takesValue && i + 1 >= argc) {
-            report(run, 57, nullptr, 0, QString::fromLocal8Bit(argument));
+            report(run, MESSAGE_OPTION_NEEDS_ARGUMENT, nullptr, 0, QString::fromLocal8Bit(argument));
             return -1;
         }
         if (isOption(argument, "-G")) {
             if (!isOption(argv[i + 1], "C++")) {
-                report(run, 56, nullptr, 0, QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argument));
+                report(run, MESSAGE_BAD_OPTION_VALUE, nullptr, 0, QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argument));
                 return -1;
             }
             counts.language++;
@@ -125,7 +125,7 @@ int parseCommandLine(Run *run, int argc, char **argv)
             uint64_t value = leadingNumber(argv[i + 1]);
             if (value == 0 || value > LARGEST_MAX_ERRORS) {
                 run->maxErrors = DEFAULT_MAX_ERRORS;
-                report(run, 58, nullptr, 0, QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argument));
+                report(run, MESSAGE_MAX_ERRORS_RANGE, nullptr, 0, QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argument));
                 return -1;
             }
             run->maxErrors = value;
@@ -145,7 +145,7 @@ int parseCommandLine(Run *run, int argc, char **argv)
         } else {
             SourceName *list = appendSourceName(run, run->context->sourceNames, argument);
             if (list == nullptr) {
-                report(run, 47, nullptr, 0, QString::fromLocal8Bit(argument));
+                report(run, MESSAGE_NO_MEMORY_FOR_FILENAME, nullptr, 0, QString::fromLocal8Bit(argument));
                 return -1;
             }
             run->context->sourceNames = list;

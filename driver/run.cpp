@@ -50,7 +50,7 @@ static void closeOutput(Run *run, FILE **stream, const char *path)
         return;
     bool failed = ferror(*stream) != 0;
     if (closeFile(run, *stream) != 0 || failed)
-        report(run, 43, nullptr, 0, messageArgument(path));
+        report(run, MESSAGE_CANNOT_CREATE, nullptr, 0, messageArgument(path));
     *stream = nullptr;
 }
 
@@ -60,7 +60,7 @@ static void refuseOutputsOverSources(Run *run)
 {
     for (const char *path : {run->context->codePath, run->context->instrPath}) {
         if (isSourceFile(run, path))
-            report(run, 43, nullptr, 0, messageArgument(path));
+            report(run, MESSAGE_CANNOT_CREATE, nullptr, 0, messageArgument(path));
     }
 }
 
@@ -124,14 +124,14 @@ static bool beginRun(Run *run, const RunHooks *hooks)
     run->nextId = 2;
     run->context = createContext();
     if (run->context == nullptr || !findDirectories(run)) {
-        report(run, 45, nullptr, 0);
+        report(run, MESSAGE_CANNOT_INITIALIZE, nullptr, 0);
         releaseRun(run);
         return false;
     }
     run->hooks = hooks;
     run->root = createRoot();
     if (run->root == nullptr) {
-        report(run, 45, nullptr, 0);
+        report(run, MESSAGE_CANNOT_INITIALIZE, nullptr, 0);
         releaseRun(run);
         return false;
     }
@@ -143,7 +143,7 @@ Run *startCheck(const char *path, const RunHooks *hooks, int lastStage)
     Run *run = static_cast<Run *>(zepAlloc(sizeof(Run)));
     if (run == nullptr) {
         Diagnostics alone{0, DEFAULT_MAX_ERRORS, nullptr, 0};
-        report(&alone, 45, nullptr, 0);
+        report(&alone, MESSAGE_CANNOT_INITIALIZE, nullptr, 0);
         return nullptr;
     }
     if (!beginRun(run, hooks)) {
@@ -171,11 +171,11 @@ void finishCheck(Run *run)
     zepFree(run);
 }
 
-int runTranslator(int argc, char **argv)
+int runTranslator(int argc, char **argv, const RunHooks *hooks)
 {
     Run state;
     Run *run = &state;
-    if (!beginRun(run, nullptr))
+    if (!beginRun(run, hooks))
         return 255;
     Context *context = run->context;
     if (parseCommandLine(run, argc, argv) != 0) {
@@ -186,7 +186,7 @@ int runTranslator(int argc, char **argv)
     if (context->benchLogPath != nullptr) {
         context->benchLog = openOutputFile(run, context->benchLogPath, OPEN_BENCH_LOG);
         if (context->benchLog == nullptr) {
-            report(run, 43, nullptr, 0, QString::fromLocal8Bit(context->benchLogPath));
+            report(run, MESSAGE_CANNOT_CREATE, nullptr, 0, QString::fromLocal8Bit(context->benchLogPath));
             releaseRun(run);
             return 255;
         }

@@ -1,10 +1,11 @@
 #pragma once
 
-// One whole run after the toolkit is set up: returns the exit status.
-int runTranslator(int argc, char **argv);
-
 struct Run;
 struct RunHooks;
+
+// One whole run after the toolkit is set up: returns the exit status. The
+// hooks (none for the program itself) may take its output files.
+int runTranslator(int argc, char **argv, const RunHooks *hooks = nullptr);
 
 // How far a check goes: parsing; then resolution; then expansion and
 // resolution again, as far as the translator goes before it writes.

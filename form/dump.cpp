@@ -143,7 +143,7 @@ void dumpTree(Run *run, const Node *node, FILE *out)
         }
         fprintf(out, "[id=%lu sid=%lu] ", (unsigned long)node->id, (unsigned long)node->sid);
         if (!dumpKind(out, node))
-            report(run, 48, node->displayPath, node->line, messageArgument(node->name));
+            report(run, MESSAGE_UNKNOWN_TOKEN, node->displayPath, node->line, messageArgument(node->name));
         if (!isRoot)
             fprintf(out, "  (%s:%ld)\n", orEmpty(node->fileName), (long)node->line);
         dumpTree(run, node->firstChild, out);

@@ -113,7 +113,7 @@ int appendText(Run *run, TextBuffer *buffer, const char *text)
 {
     if (appendBytes(buffer, text, strlen(text)) == 0)
         return 0;
-    report(run, 41, nullptr, 0, messageArgument(buffer->text));
+    report(run, MESSAGE_NO_MEMORY_TO_GROW_BUFFER, nullptr, 0, messageArgument(buffer->text));
     freeTextBuffer(buffer);
     return -1;
 }

@@ -297,7 +297,7 @@ Node *rootOf(Node *node)
 static void releasePayload(Run *run, Node *node)
 {
     if (!isKnownKind(node->kind))
-        report(run, 48, node->displayPath, node->line, messageArgument(node->name));
+        report(run, MESSAGE_UNKNOWN_TOKEN, node->displayPath, node->line, messageArgument(node->name));
     else if (node->kind == KIND_STUB && node->payload != nullptr) {
         StubInfo *stub = payloadOf<StubInfo>(node);
         freeTextBuffer(&stub->head);

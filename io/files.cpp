@@ -40,7 +40,7 @@ const char *currentDirectoryPrefix(Run *run, const char *file, uint64_t line)
     const char *interned = prefix != nullptr ? intern(run, prefix) : nullptr;
     if (interned == nullptr) {
         zepFree(prefix);
-        report(run, 6, file, line);
+        report(run, MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN, file, line);
     }
     return interned;
 }
@@ -83,20 +83,20 @@ int splitPath(Run *run, const char *baseDirectory, const char *path, const char 
     const char *interned = part != nullptr ? intern(run, part) : nullptr;
     if (interned == nullptr) {
         zepFree(part);
-        report(run, 6, path, 0);
+        report(run, MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN, path, 0);
         return -1;
     }
     const char *slash = strrchr(path, '/');
     const char *name = slash != nullptr ? slash + 1 : path;
     char *copy = zepCopyText(name);
     if (copy == nullptr) {
-        report(run, 47, nullptr, 0, messageArgument(name));
+        report(run, MESSAGE_NO_MEMORY_FOR_FILENAME, nullptr, 0, messageArgument(name));
         return -1;
     }
     const char *internedName = intern(run, copy);
     if (internedName == nullptr) {
         zepFree(copy);
-        report(run, 6, path, 0);
+        report(run, MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN, path, 0);
         return -1;
     }
     *directory = interned;
@@ -249,10 +249,13 @@ FILE *openOutputFile(Run *run, const char *path, int code)
 {
     if (code == OPEN_BENCH_LOG)
         return fopen(path, "a");
-    FILE *stream = fopen(path, "w");
-    if (stream != nullptr && code == OPEN_CODE)
+    // A stream of the caller's keeps the buffering it was made with.
+    const RunHooks *hooks = run->hooks;
+    bool ours = hooks == nullptr || hooks->openOutput == nullptr;
+    FILE *stream = ours ? fopen(path, "w") : hooks->openOutput(hooks->owner, path);
+    if (stream != nullptr && ours && code == OPEN_CODE)
         setvbuf(stream, nullptr, _IONBF, 0);
-    else if (stream != nullptr)
+    else if (stream != nullptr && ours)
         bufferOutput(run, stream);
     const char *tag = logTag(code);
     if (stream != nullptr && tag != nullptr && run->context != nullptr && run->context->benchLog != nullptr) {

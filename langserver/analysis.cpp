@@ -32,7 +32,7 @@ bool findOpenDocument(void *owner, const char *path, const char **bytes, size_t 
 
 Run *checkDocument(Server *server, const QString &path, int lastStage, QList<ReportedMessage> *messages)
 {
-    RunHooks hooks{server, collectMessage, findOpenDocument};
+    RunHooks hooks{server, collectMessage, findOpenDocument, nullptr};
     server->collecting = messages;
     QByteArray name = path.toLocal8Bit();
     Run *run = startCheck(name.constData(), &hooks, lastStage);

@@ -211,12 +211,12 @@ const char *internToken(const ScanStream *stream, const char *text, size_t lengt
         return found;
     char *copy = zepCopy(text, length);
     if (copy == nullptr) {
-        report(stream->run, 4, stream->displayPath, stream->line, QString::fromLocal8Bit(text, static_cast<qsizetype>(length)));
+        report(stream->run, MESSAGE_NO_MEMORY_TO_MAKE_TOKEN, stream->displayPath, stream->line, QString::fromLocal8Bit(text, static_cast<qsizetype>(length)));
         return nullptr;
     }
     const char *interned = intern(stream->run, copy);
     if (interned == nullptr) {
-        report(stream->run, 6, stream->displayPath, stream->line, messageArgument(copy));
+        report(stream->run, MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN, stream->displayPath, stream->line, messageArgument(copy));
         zepFree(copy);
     }
     return interned;
@@ -236,7 +236,7 @@ int makePairToken(ScanStream *stream, Token *token, const char *first, const cha
     size_t length = firstLength + 1 + secondLength;
     char *joined = static_cast<char *>(zepAlloc(length + 1));
     if (joined == nullptr) {
-        report(stream->run, 5, stream->displayPath, stream->line, messageArgument(first), messageArgument(second));
+        report(stream->run, MESSAGE_NO_MEMORY_TO_MAKE_TOKEN_PAIR, stream->displayPath, stream->line, messageArgument(first), messageArgument(second));
         return SCAN_FAILED;
     }
     memcpy(joined, first, firstLength);
@@ -244,7 +244,7 @@ int makePairToken(ScanStream *stream, Token *token, const char *first, const cha
     memcpy(joined + firstLength + 1, second, secondLength + 1);
     const char *interned = intern(stream->run, joined);
     if (interned == nullptr) {
-        report(stream->run, 7, stream->displayPath, stream->line, messageArgument(first), messageArgument(second));
+        report(stream->run, MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN_PAIR, stream->displayPath, stream->line, messageArgument(first), messageArgument(second));
         zepFree(joined);
         return SCAN_FAILED;
     }
@@ -267,7 +267,7 @@ bool acceptChar(ScanStream *stream, int wanted)
 // The slash-comment kinds are told by the characters after the '/'.
 int failSlash(ScanStream *stream, const QString &found)
 {
-    report(stream->run, 12, stream->displayPath, stream->line, QStringLiteral("//"), QStringLiteral("/*"),
+    report(stream->run, MESSAGE_LEXICAL_EXPECTED_THREE, stream->displayPath, stream->line, QStringLiteral("//"), QStringLiteral("/*"),
            QStringLiteral("/**"), found);
     return SCAN_FAILED;
 }
@@ -486,14 +486,14 @@ int openScratch(ScanStream *stream, TextBuffer *scratch)
 {
     if (initTextBuffer(scratch) == 0)
         return 0;
-    report(stream->run, 2, stream->displayPath, stream->line);
+    report(stream->run, MESSAGE_NO_MEMORY_FOR_TOKEN, stream->displayPath, stream->line);
     return -1;
 }
 
 int growScratch(ScanStream *stream, TextBuffer *scratch, char c)
 {
     if (reserveText(scratch, 1) != 0) {
-        report(stream->run, 3, stream->displayPath, stream->line, messageArgument(scratch->text));
+        report(stream->run, MESSAGE_NO_MEMORY_TO_GROW_TOKEN, stream->displayPath, stream->line, messageArgument(scratch->text));
         freeTextBuffer(scratch);
         return -1;
     }
@@ -511,7 +511,7 @@ int makeScratchToken(ScanStream *stream, Token *token, TextBuffer *scratch, uint
 
 int failExpected(ScanStream *stream, TextBuffer *scratch, const char *expected, const char *found)
 {
-    report(stream->run, 10, stream->displayPath, stream->line, QString::fromLatin1(expected), QString::fromLatin1(found));
+    report(stream->run, MESSAGE_LEXICAL_EXPECTED, stream->displayPath, stream->line, QString::fromLatin1(expected), QString::fromLatin1(found));
     freeTextBuffer(scratch);
     return SCAN_FAILED;
 }
@@ -533,7 +533,7 @@ int scanBasicToken(ScanStream *stream, Token *token)
             return makeToken(stream, token, &text, 1, code);
         }
         if (c != '/') {
-            report(stream->run, 9, stream->displayPath, stream->line, characterArgument(c));
+            report(stream->run, MESSAGE_USE_NOT_ALLOWED, stream->displayPath, stream->line, characterArgument(c));
             return SCAN_FAILED;
         }
         int kind = scanSlashComment(stream, token);

@@ -33,7 +33,7 @@ void endTextSpan(const ParseState *state, SpanWords *span)
 
 int expectSemicolon(ParseState *state)
 {
-    return expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";"));
+    return expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";"));
 }
 
 // The one-segment name that a CALL or CHECK PROPERTY refers to.
@@ -41,7 +41,7 @@ NameSegment *targetOf(const ParseState *state, const char *name, NameEntry *argu
 {
     NameSegment *target = appendSegment(state->run, nullptr, name, arguments);
     if (target == nullptr)
-        reportAt(state, 24);
+        reportAt(state, MESSAGE_SYNTAX_NO_MEMORY_FOR_TOKEN);
     return target;
 }
 
@@ -81,7 +81,7 @@ int parseExpectationBody(ParseState *state, uint64_t depth, Node *parent, const 
     }
     if (shortForm)
         return 0;
-    if (expectToken(state, KIND_LEFT_BRACE, 15, QStringLiteral(";"), QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED_TWO, QStringLiteral(";"), QStringLiteral("{")) != 0)
         return -1;
     const char *blockPhrase = exception ? PHRASE_CHECK_EXCEPTION : PHRASE_CHECK_STUB;
     if (parseBody(state, node, depth + 1, blockPhrase, exception ? checkExceptionComponent : checkStubComponent) != 0)
@@ -98,7 +98,7 @@ int parseCheck(ParseState *state, uint64_t depth, Node *parent)
     Opening opening = openConstruct(state);
     SpanWords span{};
     const char *label = parseLabel(state, &span);
-    if (expectToken(state, KIND_EXPRESSION, 21, QStringLiteral("CHECK")) != 0)
+    if (expectToken(state, KIND_EXPRESSION, MESSAGE_EXPRESSION_EXPECTED, QStringLiteral("CHECK")) != 0)
         return -1;
     const char *condition = state->token.text;
     beginTextSpan(state, label, &span);
@@ -120,7 +120,7 @@ int parseCheckProperty(ParseState *state, uint64_t depth, Node *parent)
     Opening opening = openConstruct(state);
     SpanWords span{};
     const char *label = parseLabel(state, &span);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("PROPERTY")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("PROPERTY")) != 0)
         return -1;
     const char *name = state->token.text;
     beginTextSpan(state, label, &span);
@@ -146,7 +146,7 @@ int parseCheckProperty(ParseState *state, uint64_t depth, Node *parent)
 int parseCheckException(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_EXPRESSION, 14, phrase(PHRASE_EXCEPTION_SIGNATURE)) != 0)
+    if (expectToken(state, KIND_EXPRESSION, MESSAGE_EXPECTED, phrase(PHRASE_EXCEPTION_SIGNATURE)) != 0)
         return -1;
     return parseExpectationBody(state, depth, parent, opening, KIND_CHECK_EXCEPTION);
 }
@@ -155,7 +155,7 @@ int parseCheckException(ParseState *state, uint64_t depth, Node *parent)
 int parseCheckStub(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("STUB")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("STUB")) != 0)
         return -1;
     return parseExpectationBody(state, depth, parent, opening, KIND_CHECK_STUB);
 }
@@ -164,7 +164,7 @@ int parseCheckStub(ParseState *state, uint64_t depth, Node *parent)
 int parseCall(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("PROC")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("PROC")) != 0)
         return -1;
     const char *name = state->token.text;
     NameEntry *arguments;
@@ -186,7 +186,7 @@ int parseCall(ParseState *state, uint64_t depth, Node *parent)
 int parsePrint(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_EXPRESSION, 14, phrase(PHRASE_PARAMETERS)) != 0)
+    if (expectToken(state, KIND_EXPRESSION, MESSAGE_EXPECTED, phrase(PHRASE_PARAMETERS)) != 0)
         return -1;
     NameEntry *items = buildParameterList(state->run, state->token.text);
     if (items == nullptr) {

@@ -54,7 +54,7 @@ int parseBase(ParseState *state, NameSegment **base)
     *base = nullptr;
     if (!lookAhead(state, KIND_COLON))
         return 0;
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("TEST CLASS")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("TEST CLASS")) != 0)
         return -1;
     const char *name = state->token.text;
     NameEntry *arguments;
@@ -63,7 +63,7 @@ int parseBase(ParseState *state, NameSegment **base)
     *base = appendSegment(state->run, nullptr, name, arguments);
     if (*base != nullptr)
         return 0;
-    reportAt(state, 24);
+    reportAt(state, MESSAGE_SYNTAX_NO_MEMORY_FOR_TOKEN);
     return -1;
 }
 
@@ -72,7 +72,7 @@ int parseNamedBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
                     const char *blockPhrase, ComponentRoutine component)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QString::fromLatin1(words)) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QString::fromLatin1(words)) != 0)
         return -1;
     const char *name = state->token.text;
     Node *node = createPlainNode(state->run, parent, kind, name, placeHere(state, depth));
@@ -80,7 +80,7 @@ int parseNamedBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
         failNode(state, words, name);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     if (parseBody(state, node, depth + 1, blockPhrase, component) != 0)
         return -1;
@@ -133,7 +133,7 @@ bool testCaseComponent(ParseState *state, uint64_t depth, Node *parent)
 int parseTestClass(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("TEST CLASS")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("TEST CLASS")) != 0)
         return -1;
     const char *name = state->token.text;
     NameEntry *parameters;

@@ -25,7 +25,7 @@ void parseWrap(ParseState *state, Node *owner)
     const char *signature;
     int result = parseRawText(state, RawEnd{"RrEe", false, KIND_REQUIRE, KIND_ENSURE}, &signature);
     if (result == SCAN_END)
-        reportAt(state, 15, QStringLiteral("REQUIRE"), QStringLiteral("ENSURE"), QStringLiteral("EOF"));
+        reportAt(state, MESSAGE_EXPECTED_TWO, QStringLiteral("REQUIRE"), QStringLiteral("ENSURE"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN)
         return;
     Node *wrap = createPlainNode(state->run, owner, KIND_WRAP, signature, placeHere(state, 1));
@@ -44,11 +44,11 @@ void parseWrap(ParseState *state, Node *owner)
 int parseInvariant(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_EXPRESSION, 21, QStringLiteral("INVARIANT")) != 0)
+    if (expectToken(state, KIND_EXPRESSION, MESSAGE_EXPRESSION_EXPECTED, QStringLiteral("INVARIANT")) != 0)
         return -1;
     const char *expression = state->token.text;
     SpanWords span = state->token.span;
-    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+    if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
     Node *node = createInvariantNode(state->run, parent, expression, placeHere(state, depth), span);
     if (node == nullptr) {
@@ -73,7 +73,7 @@ bool stateComponent(ParseState *state, uint64_t depth, Node *parent)
 int parseUmlState(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("UML STATE")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("UML STATE")) != 0)
         return -1;
     const char *name = state->token.text;
     Node *node = createStateNode(state->run, parent, name, placeHere(state, depth));
@@ -81,7 +81,7 @@ int parseUmlState(ParseState *state, uint64_t depth, Node *parent)
         failNode(state, "UML STATE", name);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     if (parseBody(state, node, depth + 1, PHRASE_UML_STATE, stateComponent) != 0)
         return -1;
@@ -93,14 +93,14 @@ int parseUmlState(ParseState *state, uint64_t depth, Node *parent)
 int parseTransition(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("SOURCE STATE")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("SOURCE STATE")) != 0)
         return -1;
     const char *from = state->token.text;
-    if (expectToken(state, KIND_TO, 14, QStringLiteral("TO")) != 0 ||
-        expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("DESTINATION STATE")) != 0)
+    if (expectToken(state, KIND_TO, MESSAGE_EXPECTED, QStringLiteral("TO")) != 0 ||
+        expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("DESTINATION STATE")) != 0)
         return -1;
     const char *to = state->token.text;
-    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+    if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
     Node *node = createTransitionNode(state->run, parent, opening.text, placeHere(state, depth), from, to);
     if (node == nullptr) {
@@ -140,7 +140,7 @@ int parseOtcClass(ParseState *state, Node *root, uint32_t kind)
     const char *head;
     int result = parseRawText(state, RawEnd{"{", false, KIND_LEFT_BRACE, KIND_LEFT_BRACE}, &head);
     if (result == SCAN_END)
-        reportAt(state, 14, QStringLiteral("{"), QStringLiteral("EOF"));
+        reportAt(state, MESSAGE_EXPECTED, QStringLiteral("{"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN)
         return -1;
     Node *node = createPlainNode(state->run, root, kind, head, placeHere(state, 0));
@@ -148,7 +148,7 @@ int parseOtcClass(ParseState *state, Node *root, uint32_t kind)
         failNode(state, kind == KIND_SINGLE_CLASS ? "SINGLE CLASS" : "CLASS", head);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     if (parseBody(state, node, 1, PHRASE_CLASS, classComponent) != 0)
         return -1;
@@ -163,8 +163,8 @@ int parseCheckMethod(ParseState *state, uint64_t depth, Node *parent)
     const char *signature;
     int result = parseRawText(state, RawEnd{";", false, KIND_SEMICOLON, KIND_SEMICOLON}, &signature);
     if (result == SCAN_END)
-        reportAt(state, 14, QStringLiteral(";"), QStringLiteral("EOF"));
-    if (result != SCAN_TOKEN || expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+        reportAt(state, MESSAGE_EXPECTED, QStringLiteral(";"), QStringLiteral("EOF"));
+    if (result != SCAN_TOKEN || expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
     Node *node = createPlainNode(state->run, parent, KIND_CHECK_METHOD, signature, placeHere(state, depth));
     if (node == nullptr) {

@@ -105,7 +105,7 @@ void closeConstruct(const ParseState *state, Node *node, const Opening &opening)
 int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, ComponentRoutine component)
 {
     if (depth > NESTING_LIMIT) {
-        reportAt(state, 0, QStringLiteral("blocks nested more than %1 deep").arg(NESTING_LIMIT));
+        reportAt(state, MESSAGE_INTERNAL_ERROR, QStringLiteral("blocks nested more than %1 deep").arg(NESTING_LIMIT));
         return -1;
     }
     for (;;) {
@@ -113,13 +113,13 @@ int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPh
         if (result == SCAN_FAILED)
             return 0;
         if (result == SCAN_END) {
-            reportAt(state, 14, QStringLiteral("}"), QStringLiteral("EOF"));
+            reportAt(state, MESSAGE_EXPECTED, QStringLiteral("}"), QStringLiteral("EOF"));
             return -1;
         }
         if (state->token.code == KIND_RIGHT_BRACE)
             return 0;
         if (!component(state, depth, node))
-            reportAt(state, 23, messageArgument(state->token.text), phrase(blockPhrase));
+            reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(blockPhrase));
     }
 }
 
@@ -192,12 +192,12 @@ int captureRawText(ParseState *state, ScanMark start, ScanMark end, const char *
 
 void failNode(const ParseState *state, const char *words, const char *name)
 {
-    reportAt(state, 46, QString::fromLatin1(words), messageArgument(name));
+    reportAt(state, MESSAGE_NODE_NOT_BUILT, QString::fromLatin1(words), messageArgument(name));
 }
 
 void failList(const ParseState *state, const char *text)
 {
-    reportAt(state, 26, messageArgument(text));
+    reportAt(state, MESSAGE_NO_PARAMETER_LIST, messageArgument(text));
 }
 
 bool isNativeCode(uint32_t code)

@@ -34,9 +34,9 @@ int parseErrorAction(ParseState *state, Node *node, const Opening &opening, bool
     if (result == SCAN_END || !isErrorAction(state->token.code)) {
         QString found = result == SCAN_END ? QStringLiteral("EOF") : messageArgument(state->token.text);
         if (hasBody)
-            reportAt(state, 16, QStringLiteral("CONTINUE"), QStringLiteral("EXIT"), QStringLiteral("BYPASS"), found);
+            reportAt(state, MESSAGE_EXPECTED_THREE, QStringLiteral("CONTINUE"), QStringLiteral("EXIT"), QStringLiteral("BYPASS"), found);
         else
-            reportAt(state, 17, QStringLiteral("{"), QStringLiteral("CONTINUE"), QStringLiteral("EXIT"),
+            reportAt(state, MESSAGE_EXPECTED_FOUR, QStringLiteral("{"), QStringLiteral("CONTINUE"), QStringLiteral("EXIT"),
                      QStringLiteral("BYPASS"), found);
         return -1;
     }
@@ -44,7 +44,7 @@ int parseErrorAction(ParseState *state, Node *node, const Opening &opening, bool
     info->action = state->token.code;
     if (info->action == KIND_BYPASS && lookAhead(state, KIND_IDENTIFIER))
         info->bypassTarget = state->token.text;
-    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+    if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;
@@ -60,7 +60,7 @@ int parseFrameBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
         failNode(state, prologue ? "PROLOGUE" : "EPILOGUE", opening.text);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     if (parseBody(state, node, depth + 1, prologue ? PHRASE_PROLOGUE : PHRASE_EPILOGUE, handlerComponent) != 0)
         return -1;

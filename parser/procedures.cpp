@@ -6,7 +6,7 @@ int parseCondition(ParseState *state, uint64_t depth, Node *parent, uint32_t kin
 {
     Opening opening = openConstruct(state);
     const char *words = kind == KIND_REQUIRE ? "REQUIRE" : "ENSURE";
-    if (expectToken(state, KIND_EXPRESSION, 21, QString::fromLatin1(words)) != 0)
+    if (expectToken(state, KIND_EXPRESSION, MESSAGE_EXPRESSION_EXPECTED, QString::fromLatin1(words)) != 0)
         return -1;
     // The node spans keyword and expression; its payload keeps the
     // expression's own span.
@@ -22,7 +22,7 @@ int parseCondition(ParseState *state, uint64_t depth, Node *parent, uint32_t kin
 int parseProc(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("PROC")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("PROC")) != 0)
         return -1;
     const char *name = state->token.text;
     NameEntry *parameters;
@@ -35,7 +35,7 @@ int parseProc(ParseState *state, uint64_t depth, Node *parent)
     }
     if (lookAhead(state, KIND_REQUIRE) && parseCondition(state, depth + 1, proc, KIND_REQUIRE) != 0)
         return -1;
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     if (parseBody(state, proc, depth + 1, PHRASE_PROC, testCaseComponent) != 0)
         return -1;

@@ -7,7 +7,7 @@ namespace {
 
 int expectElementName(ParseState *state)
 {
-    return expectToken(state, KIND_IDENTIFIER, 20, QStringLiteral("TEST CLASS"), QStringLiteral("TEST SUITE"),
+    return expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED_THREE, QStringLiteral("TEST CLASS"), QStringLiteral("TEST SUITE"),
                        QStringLiteral("TEST CASE"));
 }
 
@@ -25,7 +25,7 @@ int parsePathSegment(ParseState *state, NameSegment **path, NameSegment **last, 
         return -1;
     NameSegment *segments = appendSegment(state->run, *last, *name, arguments);
     if (segments == nullptr) {
-        reportAt(state, 24);
+        reportAt(state, MESSAGE_SYNTAX_NO_MEMORY_FOR_TOKEN);
         return -1;
     }
     if (*path == nullptr)
@@ -46,7 +46,7 @@ void parseRunElement(ParseState *state, uint64_t depth, Node *run)
         if (parsePathSegment(state, &path, &last, &name, &later) != 0)
             return;
     }
-    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+    if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return;
     Node *node = createRunNode(state->run, run, name, placeHere(state, depth), path);
     if (node == nullptr) {
@@ -88,13 +88,13 @@ int parseRun(ParseState *state, uint64_t depth, Node *parent)
         failNode(state, "RUN", opening.text);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     for (;;) {
         ScanMark start = markScan(&state->stream);
         int result = readToken(state);
         if (result == SCAN_END) {
-            reportAt(state, 14, QStringLiteral("}"), QStringLiteral("EOF"));
+            reportAt(state, MESSAGE_EXPECTED, QStringLiteral("}"), QStringLiteral("EOF"));
             return -1;
         }
         if (result == SCAN_FAILED || state->token.code == KIND_RIGHT_BRACE)
@@ -103,7 +103,7 @@ int parseRun(ParseState *state, uint64_t depth, Node *parent)
             restoreScan(&state->stream, start);
             parseRunElement(state, depth + 1, run);
         } else {
-            reportAt(state, 23, messageArgument(state->token.text), phrase(PHRASE_RUN));
+            reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(PHRASE_RUN));
         }
     }
     closeConstruct(state, run, opening);
@@ -124,7 +124,7 @@ int buildComment(ParseState *state, uint64_t depth, Node *parent)
 int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("PROPERTY")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("PROPERTY")) != 0)
         return -1;
     const char *name = state->token.text;
     NameEntry *formals;
@@ -135,7 +135,7 @@ int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent)
         failNode(state, "PROPERTY", name);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     if (parseBody(state, property, depth + 1, PHRASE_PROPERTY, propertyComponent) != 0)
         return -1;

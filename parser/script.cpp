@@ -30,7 +30,7 @@ int parseSignature(ParseState *state, const char **signature)
     ScanMark start = markScan(&state->stream), end;
     int result = scanRawText(state, RawEnd{"{Rr", true, KIND_LEFT_BRACE, KIND_REQUIRE}, &end);
     if (result == SCAN_END)
-        reportAt(state, 15, QStringLiteral("REQUIRE"), QStringLiteral("{"), QStringLiteral("EOF"));
+        reportAt(state, MESSAGE_EXPECTED_TWO, QStringLiteral("REQUIRE"), QStringLiteral("{"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN)
         return -1;
     return captureRawText(state, start, end, signature);
@@ -40,11 +40,11 @@ int parseSignature(ParseState *state, const char **signature)
 void parseStub(ParseState *state, Node *root)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("STUB")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("STUB")) != 0)
         return;
     const char *name = state->token.text;
     const char *signature;
-    if (expectToken(state, KIND_COLON, 14, QStringLiteral(":")) != 0 || parseSignature(state, &signature) != 0)
+    if (expectToken(state, KIND_COLON, MESSAGE_EXPECTED, QStringLiteral(":")) != 0 || parseSignature(state, &signature) != 0)
         return;
     Node *stub = createStubNode(state->run, root, name, placeHere(state, 0), signature);
     if (stub == nullptr) {
@@ -53,7 +53,7 @@ void parseStub(ParseState *state, Node *root)
     }
     if (lookAhead(state, KIND_REQUIRE) && parseCondition(state, 1, stub, KIND_REQUIRE) != 0)
         return;
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return;
     if (parseBody(state, stub, 1, PHRASE_STUB, stubComponent) != 0)
         return;
@@ -88,7 +88,7 @@ void parseTopLevelElement(ParseState *state, Node *root)
         if (isNativeCode(state->token.code))
             buildNative(state, 0, root);
         else
-            reportAt(state, 23, messageArgument(state->token.text), phrase(PHRASE_OTD_SCRIPT));
+            reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(PHRASE_OTD_SCRIPT));
     }
 }
 

@@ -137,7 +137,7 @@ int openSource(ParseState *state, OpenSource *source)
     source->file = inDocument ? nullptr : openSourceFile(state->directory, state->fileName);
     if (!inDocument && source->file == nullptr) {
         // The full path is made on the heap before the file is opened.
-        report(state->run, errno == ENOMEM ? 47 : 42, nullptr, 0, name);
+        report(state->run, errno == ENOMEM ? MESSAGE_NO_MEMORY_FOR_FILENAME : MESSAGE_CANNOT_OPEN, nullptr, 0, name);
         return -1;
     }
     Context *context = state->run->context;
@@ -156,7 +156,7 @@ int openSource(ParseState *state, OpenSource *source)
     if (entries == nullptr) {
         if (source->file != nullptr)
             fclose(source->file);
-        report(state->run, read == STREAM_READ_FAILED ? 42 : 47, nullptr, 0, name);
+        report(state->run, read == STREAM_READ_FAILED ? MESSAGE_CANNOT_OPEN : MESSAGE_NO_MEMORY_FOR_FILENAME, nullptr, 0, name);
         return -1;
     }
     context->fileEntries = entries;
@@ -167,7 +167,7 @@ int closeSource(ParseState *state, OpenSource *source)
 {
     closeScanStream(&state->stream);
     if (source->file != nullptr && closeFile(state->run, source->file) != 0) {
-        report(state->run, 44, nullptr, 0, messageArgument(state->fileName));
+        report(state->run, MESSAGE_CANNOT_CLOSE, nullptr, 0, messageArgument(state->fileName));
         return -1;
     }
     return 0;
@@ -188,7 +188,7 @@ int parseOtcScript(ParseState *state, Node *root)
         if (state->token.code == KIND_CLASS || state->token.code == KIND_SINGLE_CLASS)
             parseOtcClass(state, root, state->token.code);
         else
-            reportAt(state, 23, messageArgument(state->token.text), phrase(PHRASE_OTC_SCRIPT));
+            reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(PHRASE_OTC_SCRIPT));
     }
     return closeSource(state, &source);
 }
@@ -208,24 +208,24 @@ int parseNamedFile(Run *run, const char *path, Node *root, int included, const c
     if (included) {
         Node *earlier = elementOfFile(root, state.directory, state.fileName);
         if (earlier != nullptr) {
-            report(run, 35, earlier->displayPath, earlier->line, name);
+            report(run, MESSAGE_ALREADY_INCLUDED, earlier->displayPath, earlier->line, name);
             return -1;
         }
     }
     state.stream.displayPath = makeDisplayPath(run, state.directory, state.fileName);
     if (state.stream.displayPath == nullptr) {
-        report(run, 47, nullptr, 0, name);
+        report(run, MESSAGE_NO_MEMORY_FOR_FILENAME, nullptr, 0, name);
         return -1;
     }
     int kind = classifySourceName(state.fileName);
     if (kind == SOURCE_NONE) {
-        report(run, 54, nullptr, 0, name);
+        report(run, MESSAGE_NOT_A_SOURCE, nullptr, 0, name);
         return -1;
     }
     if (kind == SOURCE_OTC)
         return parseOtcScript(&state, root);
     if (!included && ++run->otdFileCount > 1) {
-        report(run, 55, nullptr, 0, name);
+        report(run, MESSAGE_ONE_OTD_ONLY, nullptr, 0, name);
         return -1;
     }
     OpenSource source;
@@ -240,7 +240,7 @@ int parseNamedFile(Run *run, const char *path, Node *root, int included, const c
 int parseSourceFile(Run *run, const char *path, Node *root, int included, const char *baseDirectory)
 {
     if (run->context->includeDepth > NESTING_LIMIT) {
-        report(run, 0, nullptr, 0, QStringLiteral("INCLUDE nested more than %1 deep").arg(NESTING_LIMIT));
+        report(run, MESSAGE_INTERNAL_ERROR, nullptr, 0, QStringLiteral("INCLUDE nested more than %1 deep").arg(NESTING_LIMIT));
         return -1;
     }
     run->context->includeDepth += included;
@@ -253,15 +253,15 @@ int parseSourceFile(Run *run, const char *path, Node *root, int included, const 
 int parseInclude(ParseState *state, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_STRING, 14, QStringLiteral("\" ... \"")) != 0)
+    if (expectToken(state, KIND_STRING, MESSAGE_EXPECTED, QStringLiteral("\" ... \"")) != 0)
         return -1;
     const char *written = state->token.text;
     const char *name = unescapeText(state->run, written);
     if (name == nullptr) {
-        reportAt(state, 47, messageArgument(written));
+        reportAt(state, MESSAGE_NO_MEMORY_FOR_FILENAME, messageArgument(written));
         return -1;
     }
-    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+    if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
     Node *node = createPlainNode(state->run, parent, KIND_INCLUDE, name, placeHere(state, 0));
     if (node == nullptr) {

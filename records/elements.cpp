@@ -385,7 +385,7 @@ int writeElementRecords(Run *run, Node *node)
         if (!isSilentKind(node->kind)) {
             Writer writer{run, node, entryForFile(run->context, node->fileNo), false};
             if (writer.entry == nullptr || !writeNodeRecords(&writer))
-                report(run, 48, node->displayPath, node->line, messageArgument(node->name));
+                report(run, MESSAGE_UNKNOWN_TOKEN, node->displayPath, node->line, messageArgument(node->name));
         }
         if (node->firstChild != nullptr)
             writeElementRecords(run, node->firstChild);

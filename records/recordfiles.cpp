@@ -119,7 +119,7 @@ int closeRecordFile(Run *run, FILE *stream, const char *name)
 {
     bool failed = ferror(stream) != 0;
     if (closeFile(run, stream) != 0 || failed) {
-        report(run, 43, nullptr, 0, messageArgument(name));
+        report(run, MESSAGE_CANNOT_CREATE, nullptr, 0, messageArgument(name));
         return -1;
     }
     return 0;
@@ -129,7 +129,7 @@ FILE *createRecordFile(Run *run, const char *name, int code)
 {
     FILE *stream = openOutputFile(run, name, code);
     if (stream == nullptr)
-        report(run, 43, nullptr, 0, messageArgument(name));
+        report(run, MESSAGE_CANNOT_CREATE, nullptr, 0, messageArgument(name));
     return stream;
 }
 
@@ -222,7 +222,7 @@ bool beginRecord(Run *run, RecordLine *line, const char *head)
     line->run = run;
     line->failed = initTextBuffer(&line->text) != 0;
     if (line->failed) {
-        report(run, 50, nullptr, 0);
+        report(run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
         return false;
     }
     addRaw(line, head);
@@ -232,7 +232,7 @@ bool beginRecord(Run *run, RecordLine *line, const char *head)
 static void failRecord(RecordLine *line)
 {
     if (!line->failed)
-        report(line->run, 50, nullptr, 0);
+        report(line->run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
     line->failed = true;
 }
 

@@ -154,14 +154,14 @@ bool isCopiedKind(uint32_t kind)
 Node *copySubtree(Run *run, Node *parent, const Node *element)
 {
     if (!isCopiedKind(element->kind)) {
-        report(run, 48, element->displayPath, element->line, messageArgument(element->name));
+        report(run, MESSAGE_UNKNOWN_TOKEN, element->displayPath, element->line, messageArgument(element->name));
         return nullptr;
     }
     Node *copy = copyNode(run, parent, element);
     if (copy == nullptr) {
         const char *name = element->kind == KIND_CHECK ? static_cast<CheckInfo *>(element->payload)->condition
                                                        : element->name;
-        report(run, 46, element->displayPath, element->line, QString::fromLatin1(copyWord(element->kind)),
+        report(run, MESSAGE_NODE_NOT_BUILT, element->displayPath, element->line, QString::fromLatin1(copyWord(element->kind)),
                messageArgument(name));
         return nullptr;
     }
@@ -281,7 +281,7 @@ int makeBindings(Run *run, const NameSegment *base, Binding **bindings)
                 continue;
             auto *binding = static_cast<Binding *>(zepAlloc(sizeof(Binding)));
             if (binding == nullptr) {
-                report(run, 50, nullptr, 0);
+                report(run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
                 releaseBindings(*bindings);
                 return -1;
             }
@@ -350,12 +350,12 @@ int expandClass(Run *run, Node *derived)
         return -1;
     }
     if (holds(base, derived)) {
-        report(run, 0, derived->displayPath, derived->line,
+        report(run, MESSAGE_INTERNAL_ERROR, derived->displayPath, derived->line,
                QStringLiteral("TEST CLASS `%1' inherits from a class that holds it").arg(messageArgument(derived->name)));
         return -1;
     }
     if (run->expansionDepth >= NESTING_LIMIT) {
-        report(run, 0, derived->displayPath, derived->line,
+        report(run, MESSAGE_INTERNAL_ERROR, derived->displayPath, derived->line,
                QStringLiteral("TEST CLASS bases nested more than %1 deep").arg(NESTING_LIMIT));
         return -1;
     }

@@ -49,9 +49,9 @@ void matchParameters(Run *run, const Node *target, NameSegment *segment, const N
     for (; actual != nullptr && formal != nullptr; actual = actual->next, formal = formal->next)
         actual->formal = formal->text;
     if (actual != nullptr)
-        reportAtNode(run, at, 33, words("many"), messageArgument(segment->text));
+        reportAtNode(run, at, MESSAGE_PARAMETER_COUNT, words("many"), messageArgument(segment->text));
     else if (formal != nullptr)
-        reportAtNode(run, at, 33, words("few"), messageArgument(segment->text));
+        reportAtNode(run, at, MESSAGE_PARAMETER_COUNT, words("few"), messageArgument(segment->text));
 }
 
 // The first child of scope that the name may denote. A name followed by
@@ -74,7 +74,7 @@ Node *childNamed(Run *run, Node *scope, const char *name, uint32_t wanted, bool 
 void failInheritance(Run *run, Node *testClass)
 {
     static_cast<ClassInfo *>(testClass->payload)->base = nullptr;
-    reportAtNode(run, testClass, 30, phrase(WORD_INHERITANCE_OF), messageArgument(testClass->name));
+    reportAtNode(run, testClass, MESSAGE_UNRESOLVED, phrase(WORD_INHERITANCE_OF), messageArgument(testClass->name));
 }
 
 // The base of a TEST CLASS, resolved on first need; null when it has none.
@@ -144,7 +144,7 @@ void checkTestComponent(Run *run, Node *node, uint64_t ordinal)
     unsigned earlier = earlierKinds(run, node, ordinal, KINDS, 3, node->name);
     for (size_t i = 0; i < 3; i++) {
         if ((earlier & (1u << i)) != 0)
-            reportAtNode(run, node, 29, words(KINDS[i] == node->kind ? kindName(KINDS[i]) : "TEST"), messageArgument(node->name));
+            reportAtNode(run, node, MESSAGE_NAMED_COMPONENT_DEFINED, words(KINDS[i] == node->kind ? kindName(KINDS[i]) : "TEST"), messageArgument(node->name));
     }
     if (node->kind == KIND_TEST_CLASS && static_cast<ClassInfo *>(node->payload)->base != nullptr)
         baseOf(run, node);
@@ -158,8 +158,8 @@ Node *resolveReference(Run *run, Node *node, NameSegment *target, uint32_t wante
         matchParameters(run, found, target, node);
         return found;
     }
-    reportAtNode(run, node, 32, messageArgument(target->text), words(statement));
-    reportAtNode(run, node, 30, phrase(word), messageArgument(node->name));
+    reportAtNode(run, node, MESSAGE_COMPONENT_NOT_FOUND, messageArgument(target->text), words(statement));
+    reportAtNode(run, node, MESSAGE_UNRESOLVED, phrase(word), messageArgument(node->name));
     return nullptr;
 }
 
@@ -169,15 +169,15 @@ void checkRunComponent(Run *run, Node *node)
     info->resolvedComponent = nullptr;
     Node *runNode = node->parent;
     if (runNode->kind != KIND_RUN || runNode->parent == nullptr) {
-        reportAtNode(run, node, 30, phrase(WORD_CHECKING_OF), messageArgument(node->name));
+        reportAtNode(run, node, MESSAGE_UNRESOLVED, phrase(WORD_CHECKING_OF), messageArgument(node->name));
         return;
     }
     Node *scope = runNode->parent;
     for (NameSegment *segment = info->component; segment != nullptr; segment = segment->next) {
         scope = findInScope(run, scope, segment, WANT_RUNNABLE);
         if (scope == nullptr) {
-            reportAtNode(run, node, 32, messageArgument(segment->text), words("RUN"));
-            reportAtNode(run, node, 30, phrase(WORD_CHECKING_OF), messageArgument(node->name));
+            reportAtNode(run, node, MESSAGE_COMPONENT_NOT_FOUND, messageArgument(segment->text), words("RUN"));
+            reportAtNode(run, node, MESSAGE_UNRESOLVED, phrase(WORD_CHECKING_OF), messageArgument(node->name));
             return;
         }
         matchParameters(run, scope, segment, node);
@@ -188,7 +188,7 @@ void checkRunComponent(Run *run, Node *node)
 void checkOnError(Run *run, Node *node, uint64_t ordinal)
 {
     if (hasEarlier(run, node, ordinal, KIND_ON_ERROR, node->name))
-        reportAtNode(run, node, 28, words("ON ERROR"));
+        reportAtNode(run, node, MESSAGE_COMPONENT_DEFINED, words("ON ERROR"));
     auto *info = static_cast<OnErrorInfo *>(node->payload);
     info->resolvedBypass = nullptr;
     if (info->action != KIND_BYPASS || info->bypassTarget == nullptr)
@@ -201,7 +201,7 @@ void checkOnError(Run *run, Node *node, uint64_t ordinal)
             return;
         }
     }
-    reportAtNode(run, node, 30, words("bypass"), messageArgument(info->bypassTarget));
+    reportAtNode(run, node, MESSAGE_UNRESOLVED, words("bypass"), messageArgument(info->bypassTarget));
 }
 
 void checkTransition(Run *run, Node *node, uint64_t ordinal)
@@ -209,28 +209,28 @@ void checkTransition(Run *run, Node *node, uint64_t ordinal)
     auto *info = static_cast<TransitionInfo *>(node->payload);
     info->resolvedFrom = firstChild(run, node->parent, KIND_UMLSTATE, info->fromState).node;
     if (info->resolvedFrom == nullptr)
-        reportAtNode(run, node, 30, phrase(WORD_TRANSITION_FROM), messageArgument(info->fromState));
+        reportAtNode(run, node, MESSAGE_UNRESOLVED, phrase(WORD_TRANSITION_FROM), messageArgument(info->fromState));
     info->resolvedTo = firstChild(run, node->parent, KIND_UMLSTATE, info->toState).node;
     if (info->resolvedTo == nullptr)
-        reportAtNode(run, node, 30, phrase(WORD_TRANSITION_TO), messageArgument(info->toState));
+        reportAtNode(run, node, MESSAGE_UNRESOLVED, phrase(WORD_TRANSITION_TO), messageArgument(info->toState));
     if (info->resolvedFrom == nullptr || info->resolvedTo == nullptr)
         return;
     if (info->resolvedFrom == info->resolvedTo)
-        reportAtNode(run, node, 39, messageArgument(info->fromState));
+        reportAtNode(run, node, MESSAGE_REFLEXIVE_TRANSITION, messageArgument(info->fromState));
     ScopeEntry same = firstChild(run, node->parent, KIND_TRANSITION, info->fromState, info->toState);
     if (same.node != nullptr && same.ordinal < ordinal)
-        reportAtNode(run, node, 28, words("TRANSITION"));
+        reportAtNode(run, node, MESSAGE_COMPONENT_DEFINED, words("TRANSITION"));
 }
 
 // Only a STUB answers a CHECK STUB: the generator reads its payload.
 void checkStubCheck(Run *run, Node *node, uint64_t ordinal)
 {
     if (hasEarlier(run, node, ordinal, KIND_CHECK_STUB, node->name))
-        reportAtNode(run, node, 29, words("CHECK STUB"), messageArgument(node->name));
+        reportAtNode(run, node, MESSAGE_NAMED_COMPONENT_DEFINED, words("CHECK STUB"), messageArgument(node->name));
     Node *stub = firstChild(run, rootOf(node), KIND_STUB, node->name).node;
     static_cast<StubCheckInfo *>(node->payload)->resolvedStub = stub;
     if (stub == nullptr)
-        reportAtNode(run, node, 30, phrase(WORD_CHECKING), messageArgument(node->name));
+        reportAtNode(run, node, MESSAGE_UNRESOLVED, phrase(WORD_CHECKING), messageArgument(node->name));
 }
 
 // Kinds whose elements may not repeat a name in a block, with the word of
@@ -242,30 +242,30 @@ void checkDuplicate(Run *run, Node *node, uint64_t ordinal)
     case KIND_PROPERTY:
     case KIND_STUB:
         if (hasEarlier(run, node, ordinal, node->kind, node->name))
-            reportAtNode(run, node, 29, words(kindName(node->kind)), messageArgument(node->name));
+            reportAtNode(run, node, MESSAGE_NAMED_COMPONENT_DEFINED, words(kindName(node->kind)), messageArgument(node->name));
         return;
     case KIND_UMLSTATE:
         if (hasEarlier(run, node, ordinal, node->kind, node->name))
-            reportAtNode(run, node, 29, words("UMLSTATE"), messageArgument(node->name));
+            reportAtNode(run, node, MESSAGE_NAMED_COMPONENT_DEFINED, words("UMLSTATE"), messageArgument(node->name));
         return;
     case KIND_CHECK_EXCEPTION:
         if (hasEarlier(run, node, ordinal, node->kind, nullptr))
-            reportAtNode(run, node, 28, words("CHECK EXCEPTION"));
+            reportAtNode(run, node, MESSAGE_COMPONENT_DEFINED, words("CHECK EXCEPTION"));
         return;
     case KIND_RUN:
         // The script root holds one RUN at most, however it is spelt: each
         // makes a harness of its own.
         if (hasEarlier(run, node, ordinal, node->kind, node->parent->kind == KIND_SCRIPT ? nullptr : node->name))
-            reportAtNode(run, node, 28, words("RUN"));
+            reportAtNode(run, node, MESSAGE_COMPONENT_DEFINED, words("RUN"));
         return;
     case KIND_PROLOGUE:
     case KIND_EPILOGUE:
         if (hasEarlier(run, node, ordinal, node->kind, node->name))
-            reportAtNode(run, node, 28, words(kindName(node->kind)));
+            reportAtNode(run, node, MESSAGE_COMPONENT_DEFINED, words(kindName(node->kind)));
         return;
     case KIND_THREE_POINTS:
         if (hasEarlier(run, node, ordinal, node->kind, node->name))
-            reportAtNode(run, node, 28, words("..."));
+            reportAtNode(run, node, MESSAGE_COMPONENT_DEFINED, words("..."));
         return;
     default:
         return;
@@ -342,7 +342,7 @@ void reportCycle(Run *run, Node *start)
 {
     Cell *visited = appendCell(nullptr, start);
     if (visited == nullptr) {
-        reportAtNode(run, start, 50);
+        reportAtNode(run, start, MESSAGE_NO_FREE_MEMORY);
         return;
     }
     Cell *last = visited;
@@ -354,12 +354,12 @@ void reportCycle(Run *run, Node *start)
         bool recorded = before == nullptr || before->next != nullptr;
         if (recorded) {
             Node *leading = static_cast<Node *>((next == start ? last : before)->value);
-            reportAtNode(run, leading, 36, messageArgument(leading->name), messageArgument(next->name));
+            reportAtNode(run, leading, MESSAGE_INHERITANCE_CYCLE, messageArgument(leading->name), messageArgument(next->name));
             break;
         }
         last = appendCell(last, next);
         if (last == nullptr) {
-            reportAtNode(run, start, 50);
+            reportAtNode(run, start, MESSAGE_NO_FREE_MEMORY);
             break;
         }
     }
@@ -390,7 +390,7 @@ void resolveList(Run *run, Node *first)
 Node *resolveBase(Run *run, Node *testClass, NameSegment *base)
 {
     if (base->text == testClass->name) {
-        reportAtNode(run, testClass, 31, messageArgument(testClass->name));
+        reportAtNode(run, testClass, MESSAGE_SELF_INHERITANCE, messageArgument(testClass->name));
         return nullptr;
     }
     for (size_t i = 0; i < run->resolvingCount; i++) {
@@ -406,7 +406,7 @@ Node *resolveBase(Run *run, Node *testClass, NameSegment *base)
         matchParameters(run, found, base, testClass);
         return found;
     }
-    reportAtNode(run, testClass, 32, messageArgument(base->text), messageArgument(testClass->name));
+    reportAtNode(run, testClass, MESSAGE_COMPONENT_NOT_FOUND, messageArgument(base->text), messageArgument(testClass->name));
     return nullptr;
 }
 

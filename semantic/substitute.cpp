@@ -107,13 +107,13 @@ const char *substituteScratch(Run *run, const char *text, const Binding *binding
         // buffer.
         TextBuffer *out = &scratch->buffers[current == scratch->buffers[0].text ? 1 : 0];
         if (out->capacity == 0 && initTextBuffer(out) != 0) {
-            report(run, 50, nullptr, 0);
+            report(run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
             return nullptr;
         }
         out->length = 0;
         int replaced = substituteOnce(current, *binding, out);
         if (replaced < 0) {
-            report(run, 50, nullptr, 0);
+            report(run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
             return nullptr;
         }
         if (replaced > 0)
@@ -135,7 +135,7 @@ const char *keepSubstitution(Run *run, const char *text, const char *result)
     // The pool keeps an exact copy, not the buffer with its room to grow.
     const char *kept = internCopy(run, result, strlen(result));
     if (kept == nullptr)
-        report(run, 50, nullptr, 0);
+        report(run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
     return kept;
 }
 
