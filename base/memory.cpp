@@ -8,6 +8,18 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+// g++ tells of AddressSanitizer by a macro, clang by a feature test.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZEP_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZEP_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef ZEP_ADDRESS_SANITIZER
+#define ZEP_ADDRESS_SANITIZER 0
+#endif
+
 // The test hook: how many allocations were made since it was last set, and
 // which one is to fail (0: none).
 static struct {
@@ -35,7 +47,7 @@ unsigned long failAllocation(unsigned long count)
     return made;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
+#if ZEP_ADDRESS_SANITIZER
 static void *heapBlock(void *block, size_t)
 {
     return block;
@@ -116,7 +128,7 @@ void zepFree(void *block)
 
 // The kept blocks; none under AddressSanitizer, whose checks of use after
 // free would not see a block that is kept instead of freed.
-#if defined(__SANITIZE_ADDRESS__)
+#if ZEP_ADDRESS_SANITIZER
 enum : size_t { SPARE_SIZE = 2048, SPARE_LIMIT = 0 };
 #else
 enum : size_t { SPARE_SIZE = 2048, SPARE_LIMIT = 32 };
@@ -143,7 +155,7 @@ void zepFreeBuffer(void *block, size_t size)
         free(block);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
+#if ZEP_ADDRESS_SANITIZER
 // Each record its own block, so that the sanitizer checks every one.
 void *zepAllocRecord(size_t size)
 {
