@@ -105,7 +105,6 @@ const char *labelName(GenState *gen, const char *name);
 int failKind(GenState *gen, const Node *node);
 // "_ZEP_FileIdList[0x%x]" index of an element.
 unsigned fileIndex(const Node *node);
-bool isNative(uint32_t kind);
 bool isAnyComment(uint32_t kind);
 bool isPlainComment(uint32_t kind);
 

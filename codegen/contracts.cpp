@@ -181,7 +181,7 @@ const char *const STATE_UPDATE_HEAD =
 // number of the class's observation state.
 void writeStateUpdate(GenState *gen, const Node *owner)
 {
-    uint64_t observation = owner->id + 3000000;
+    uint64_t observation = owner->id + RECORD_STATE_BASE;
     writeInstr(gen, STATE_UPDATE_HEAD);
     emitInstr(gen, "           _muv_illegal_transition(0x%" PRIx64 ", _MUV_CLASS_FILE_CLS);\n", observation);
     writeInstr(gen, "         else\n"

@@ -82,7 +82,7 @@ int generateFraming(GenState *gen, const Node *component, uint32_t kind, uint64_
     writeLine(gen, level, "/* entering in %s */", word);
     for (Node *child = framing->firstChild; child != nullptr; child = child->nextSibling) {
         uint32_t childKind = child->kind;
-        if (!isNative(childKind) && childKind != KIND_PRINT && !isAnyComment(childKind))
+        if (!isNativeKind(childKind) && childKind != KIND_PRINT && !isAnyComment(childKind))
             return failKind(gen, child);
         if (generateStatementIn(gen, child, component, 0, level) != 0)
             return -1;
@@ -450,7 +450,7 @@ int writeErrorHandling(GenState *gen, const Node *component, uint64_t block, uin
     writeLine(gen, level + 1, "_zep_enter_error(0x%" PRIx64 ", _ZEP_FileIdList[0x%x]);", onError->id, fileIndex(onError));
     for (Node *child = onError->firstChild; child != nullptr; child = child->nextSibling) {
         uint32_t kind = child->kind;
-        if (!isNative(kind) && kind != KIND_PRINT && !isAnyComment(kind))
+        if (!isNativeKind(kind) && kind != KIND_PRINT && !isAnyComment(kind))
             return failKind(gen, child);
         if (generateStatementIn(gen, child, component, block, level + 1) != 0)
             return -1;

@@ -268,7 +268,7 @@ int generateInnerStatement(GenState *gen, Node *statement, const Node *component
     uint32_t kind = statement->kind;
     if (checks && kind == KIND_CHECK)
         return generateCheck(gen, statement, component, 0, level);
-    if (isNative(kind) || kind == KIND_PRINT || isAnyComment(kind))
+    if (isNativeKind(kind) || kind == KIND_PRINT || isAnyComment(kind))
         return generateStatementIn(gen, statement, component, 0, level);
     return failKind(gen, statement);
 }
@@ -417,7 +417,7 @@ int generateStatementIn(GenState *gen, Node *statement, const Node *component, u
     case KIND_CHECK_PROPERTY:
         return generatePropertyCheck(gen, statement, component, block, level);
     default:
-        if (isNative(kind))
+        if (isNativeKind(kind))
             return generateNative(gen, statement, level);
         if (isAnyComment(kind))
             return generateComment(gen, statement, level);

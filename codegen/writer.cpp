@@ -311,7 +311,8 @@ void writeMain(GenState *gen)
     writeCode(gen, "\n", 0);
     const char *dynamicPath = escaped(gen, gen->run->context->dynamicPath);
     if (dynamicPath != nullptr)
-        writeLine(gen, 1, "_zep_init((_zep_Car*)\"%s\", 0x%lx, 0x%lx, 0x%lx);", dynamicPath, 0ul, 1000000ul, 2000000ul);
+        writeLine(gen, 1, "_zep_init((_zep_Car*)\"%s\", 0x%lx, 0x%lx, 0x%lx);", dynamicPath, 0ul,
+                  static_cast<unsigned long>(RECORD_MESSAGE_BASE), static_cast<unsigned long>(RECORD_TEXT_BASE));
     for (const FileEntry *entry = gen->run->context->fileEntries; entry != nullptr; entry = entry->nextEntry)
         writeLine(gen, 1, "_ZEP_FileIdList[0x%x] = _zep_add_source_file(0x%x, 0x%x);", entry->fileNo - 1, entry->checksumA,
                  entry->checksumB);
@@ -364,7 +365,7 @@ int generateTopLevel(GenState *gen, Node *root)
             result = writeHarness(gen, element);
         else if (kind == KIND_SINGLE_CLASS || kind == KIND_CLASS)
             result = generateContracts(gen, element);
-        else if (isNative(kind))
+        else if (isNativeKind(kind))
             result = generateStatementIn(gen, element, nullptr, 0, 0);
         else if (kind != KIND_INCLUDE && kind != KIND_TEST_CLASS && kind != KIND_TEST_SUITE && kind != KIND_ON_ERROR &&
                  kind != KIND_STUB && !isPlainComment(kind))
@@ -551,11 +552,6 @@ int failKind(GenState *gen, const Node *node)
 unsigned fileIndex(const Node *node)
 {
     return node->fileNo - 1;
-}
-
-bool isNative(uint32_t kind)
-{
-    return kind >= KIND_NATIVE_LINE && kind <= KIND_JAVA_BLOCK;
 }
 
 bool isPlainComment(uint32_t kind)

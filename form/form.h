@@ -102,6 +102,11 @@ enum : uint32_t {
     KIND_ERROR = 9609,
 };
 
+// Record numbers above an element's id: its message (MS) and text (TX)
+// records, and the observation state of a contract class, which the
+// generated code names too.
+enum : uint64_t { RECORD_MESSAGE_BASE = 1000000, RECORD_TEXT_BASE = 2000000, RECORD_STATE_BASE = 3000000 };
+
 // Blocks, includes and chains of bases nest at most this deep; deeper ones
 // are refused with message 0, so that no pass can run out of stack.
 enum : uint64_t { NESTING_LIMIT = 512 };
@@ -356,6 +361,13 @@ Node *createTransitionNode(Run *run, Node *parent, const char *name, const NodeP
 Node *createCheckNode(Run *run, Node *parent, const NodePlace &place, const char *label, const char *condition,
                       const SpanWords &span);
 Node *createStubNode(Run *run, Node *parent, const char *name, const NodePlace &place, const char *signature);
+
+// Whether kind is one of native code's six kinds (a line or block opened by
+// `#`, c++ or java).
+inline bool isNativeKind(uint32_t kind)
+{
+    return kind >= KIND_NATIVE_LINE && kind <= KIND_JAVA_BLOCK;
+}
 
 // Whether kind is a kind code of the internal form.
 bool isKnownKind(uint32_t kind);

@@ -45,24 +45,10 @@ NameSegment *targetOf(const ParseState *state, const char *name, NameEntry *argu
     return target;
 }
 
-bool checkExceptionComponent(ParseState *state, uint64_t depth, Node *parent)
-{
-    uint32_t code = state->token.code;
-    if (isCommentText(code))
-        buildComment(state, depth, parent);
-    else if (isNativeCode(code))
-        buildNative(state, depth, parent);
-    else if (code == KIND_PRINT)
-        parsePrint(state, depth, parent);
-    else
-        return false;
-    return true;
-}
-
 bool checkStubComponent(ParseState *state, uint64_t depth, Node *parent)
 {
     if (state->token.code != KIND_CHECK)
-        return checkExceptionComponent(state, depth, parent);
+        return plainStatementComponent(state, depth, parent);
     parseCheck(state, depth, parent);
     return true;
 }
@@ -84,7 +70,7 @@ int parseExpectationBody(ParseState *state, uint64_t depth, Node *parent, const 
     if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED_TWO, QStringLiteral(";"), QStringLiteral("{")) != 0)
         return -1;
     const char *blockPhrase = exception ? PHRASE_CHECK_EXCEPTION : PHRASE_CHECK_STUB;
-    if (parseBody(state, node, depth + 1, blockPhrase, exception ? checkExceptionComponent : checkStubComponent) != 0)
+    if (parseBody(state, node, depth + 1, blockPhrase, exception ? plainStatementComponent : checkStubComponent) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;

@@ -119,7 +119,7 @@ bool testCaseComponent(ParseState *state, uint64_t depth, Node *parent)
         parseCheckMethod(state, depth, parent);
         return true;
     default:
-        if (isNativeCode(code))
+        if (isNativeKind(code))
             buildNative(state, depth, parent);
         else if (isCommentText(code))
             buildComment(state, depth, parent);

@@ -200,11 +200,6 @@ void failList(const ParseState *state, const char *text)
     reportAt(state, MESSAGE_NO_PARAMETER_LIST, messageArgument(text));
 }
 
-bool isNativeCode(uint32_t code)
-{
-    return code >= KIND_NATIVE_LINE && code <= KIND_JAVA_BLOCK;
-}
-
 bool isCommentText(uint32_t code)
 {
     return code == KIND_COMMENT_LINE || code == KIND_COMMENT_BLOCK;

@@ -97,7 +97,6 @@ void failNode(const ParseState *state, const char *words, const char *name);
 void failList(const ParseState *state, const char *text);
 void reportAt(const ParseState *state, unsigned message, const QString &a1 = QString(), const QString &a2 = QString(),
               const QString &a3 = QString(), const QString &a4 = QString(), const QString &a5 = QString());
-bool isNativeCode(uint32_t code);
 bool isCommentText(uint32_t code);
 
 // The OTD top level and STUB definitions (script.cpp).
@@ -134,6 +133,9 @@ int parseRun(ParseState *state, uint64_t depth, Node *parent);
 int buildNative(ParseState *state, uint64_t depth, Node *parent);
 int buildComment(ParseState *state, uint64_t depth, Node *parent);
 int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent);
+// The body components of ON ERROR, PROLOGUE, EPILOGUE and CHECK EXCEPTION:
+// comments, native code and PRINT.
+bool plainStatementComponent(ParseState *state, uint64_t depth, Node *parent);
 
 // OTC contract scripts and CHECK METHOD (contracts.cpp).
 int parseOtcClass(ParseState *state, Node *root, uint32_t kind);

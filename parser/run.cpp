@@ -142,3 +142,17 @@ int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent)
     closeConstruct(state, property, opening);
     return 0;
 }
+
+bool plainStatementComponent(ParseState *state, uint64_t depth, Node *parent)
+{
+    uint32_t code = state->token.code;
+    if (isCommentText(code))
+        buildComment(state, depth, parent);
+    else if (isNativeKind(code))
+        buildNative(state, depth, parent);
+    else if (code == KIND_PRINT)
+        parsePrint(state, depth, parent);
+    else
+        return false;
+    return true;
+}

@@ -8,7 +8,7 @@ namespace {
 bool stubComponent(ParseState *state, uint64_t depth, Node *parent)
 {
     uint32_t code = state->token.code;
-    if (isNativeCode(code))
+    if (isNativeKind(code))
         buildNative(state, depth, parent);
     else if (code == KIND_CHECK)
         parseCheck(state, depth, parent);
@@ -85,7 +85,7 @@ void parseTopLevelElement(ParseState *state, Node *root)
         parseRun(state, 0, root);
         return;
     default:
-        if (isNativeCode(state->token.code))
+        if (isNativeKind(state->token.code))
             buildNative(state, 0, root);
         else
             reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(PHRASE_OTD_SCRIPT));

@@ -9,9 +9,6 @@
 
 namespace {
 
-// Bases that keep the numbers of the record kinds apart.
-enum : uint64_t { MESSAGE_BASE = 1000000, TEXT_BASE = 2000000, STATE_BASE = 3000000 };
-
 // One element's records under way: a writer stops at its first failure.
 struct Writer {
     Run *run;
@@ -89,12 +86,12 @@ void writeNumbered(Writer *writer, const char *head, uint64_t base, std::initial
 
 void writeMessage(Writer *writer, std::initializer_list<Piece> pieces)
 {
-    writeNumbered(writer, "MS ", MESSAGE_BASE, pieces);
+    writeNumbered(writer, "MS ", RECORD_MESSAGE_BASE, pieces);
 }
 
 void writeText(Writer *writer, std::initializer_list<Piece> pieces)
 {
-    writeNumbered(writer, "TX ", TEXT_BASE, pieces);
+    writeNumbered(writer, "TX ", RECORD_TEXT_BASE, pieces);
 }
 
 // CODE id "text" line=n dad=id; with an optional extra field before the ';'.
@@ -125,7 +122,7 @@ void writeOwnElement(Writer *writer, const char *code, std::initializer_list<Pie
 // A contract class is followed by its observation state.
 void writeObservationState(Writer *writer)
 {
-    writeElement(writer, "OS", writer->node->id + STATE_BASE, {{writer->node->name, false}, {" Observation State", false}},
+    writeElement(writer, "OS", writer->node->id + RECORD_STATE_BASE, {{writer->node->name, false}, {" Observation State", false}},
                  writer->node->id);
 }
 
@@ -362,7 +359,7 @@ bool writeNodeRecords(Writer *writer)
         writeOwnElement(writer, "PY", {{name, false}});
         return true;
     default:
-        if (node->kind >= KIND_NATIVE_LINE && node->kind <= KIND_JAVA_BLOCK) {
+        if (isNativeKind(node->kind)) {
             writeOwnElement(writer, "NC", {{name, true}});
             return true;
         }

@@ -23,7 +23,7 @@ const char *copyWord(uint32_t kind)
     case KIND_BLOCK_COMMENT:
         return "COMMENT";
     default:
-        return kind >= KIND_NATIVE_LINE && kind <= KIND_JAVA_BLOCK ? "NATIVE" : kindName(kind);
+        return isNativeKind(kind) ? "NATIVE" : kindName(kind);
     }
 }
 
@@ -145,7 +145,7 @@ bool isCopiedKind(uint32_t kind)
         return true;
     default:
         return (kind >= KIND_COMMENT_LINE && kind <= KIND_BLOCK_COMMENT) ||
-               (kind >= KIND_NATIVE_LINE && kind <= KIND_JAVA_BLOCK);
+               isNativeKind(kind);
     }
 }
 
@@ -245,7 +245,7 @@ int substituteNode(Run *run, Node *node, const Binding *bindings)
     case KIND_EXPRESSION:
         return substituteInto(run, &node->name, bindings);
     default:
-        if (node->kind >= KIND_NATIVE_LINE && node->kind <= KIND_JAVA_BLOCK)
+        if (isNativeKind(node->kind))
             return substituteInto(run, &node->name, bindings);
         return 0;
     }
