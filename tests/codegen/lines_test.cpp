@@ -33,8 +33,8 @@ protected:
         });
         EXPECT_EQ(errors, "");
         EXPECT_EQ(result, 0);
-        fclose(run->context->codeStream);
-        fclose(run->context->instrStream);
+        closeFile(run, run->context->codeStream);
+        closeFile(run, run->context->instrStream);
         run->context->codeStream = run->context->instrStream = nullptr;
         std::ifstream in("a.cc", std::ios::binary);
         std::vector<std::string> lines;
