@@ -1,7 +1,7 @@
 // Runs of the front end for the server: the open documents stand in for
 // their files (an included file too), and messages are collected instead
 // of printed.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "driver/run.h"
 #include "form/form.h"
 #include "langserver/server.h"
@@ -30,22 +30,22 @@ bool findOpenDocument(void *owner, const char *path, const char **bytes, size_t 
 
 } // namespace
 
-Node *checkDocument(Server *server, const QString &path, int lastStage, QList<ReportedMessage> *messages)
+Run *checkDocument(Server *server, const QString &path, int lastStage, QList<ReportedMessage> *messages)
 {
-    RunHooks hooks{server, collectMessage, findOpenDocument};
+    RunHooks hooks{server, collectMessage, findOpenDocument, nullptr};
     server->collecting = messages;
     QByteArray name = path.toLocal8Bit();
-    Node *root = startCheck(name.constData(), &hooks, lastStage);
+    Run *run = startCheck(name.constData(), &hooks, lastStage);
     server->collecting = nullptr;
-    // The run's Context lives on until the tree is released, but these
-    // hooks end here. Messages point into the run's string pool: their
-    // files are read before the tree is released.
-    if (context != nullptr)
-        context->hooks = nullptr;
-    return root;
+    // The run lives on until it is released, but these hooks end here.
+    // Messages point into the run's string pool: their files are read
+    // before the run is released.
+    if (run != nullptr)
+        run->hooks = nullptr;
+    return run;
 }
 
-void releaseCheck(Node *root)
+void releaseCheck(Run *run)
 {
-    finishCheck(root);
+    finishCheck(run);
 }

@@ -1,6 +1,6 @@
 // What the server answers from a run on a document: its diagnostics, its
 // symbols, where a name is defined, and the keywords a block takes.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "driver/run.h"
 #include "form/form.h"
 #include "langserver/server.h"
@@ -221,7 +221,8 @@ template <typename Answer>
 QJsonValue answerAt(Server *server, const QString &path, int line, int character, Answer answer)
 {
     QByteArray text = textOf(server, path);
-    Node *root = checkDocument(server, path, CHECK_RESOLVE, nullptr);
+    Run *run = checkDocument(server, path, CHECK_RESOLVE, nullptr);
+    Node *root = run != nullptr ? run->root : nullptr;
     if (root == nullptr)
         return QJsonValue::Null;
     uint64_t column = byteColumn(server, text, line, character);
@@ -235,7 +236,7 @@ QJsonValue answerAt(Server *server, const QString &path, int line, int character
         if (target.node != nullptr || !target.file.isEmpty())
             result = answer(target);
     }
-    releaseCheck(root);
+    releaseCheck(run);
     return result;
 }
 
@@ -292,7 +293,7 @@ bool hasBlockKeywords(uint32_t kind)
 void publishDiagnostics(Server *server, const QString &path)
 {
     QList<ReportedMessage> messages;
-    Node *root = checkDocument(server, path, CHECK_EXPAND, &messages);
+    Run *run = checkDocument(server, path, CHECK_EXPAND, &messages);
     QByteArray text = textOf(server, path);
     QHash<QString, QJsonArray> byFile;
     byFile[path];
@@ -300,7 +301,7 @@ void publishDiagnostics(Server *server, const QString &path)
         QString file = message.file != nullptr ? pathOfDisplay(message.file) : path;
         byFile[file].append(diagnosticOf(server, file == path ? text : textOf(server, file), message));
     }
-    releaseCheck(root);
+    releaseCheck(run);
     QSet<QString> others;
     for (auto it = byFile.constBegin(); it != byFile.constEnd(); ++it) {
         publish(server, it.key(), it.value());
@@ -316,11 +317,12 @@ void publishDiagnostics(Server *server, const QString &path)
 
 QJsonArray documentSymbols(Server *server, const QString &path)
 {
-    Node *root = checkDocument(server, path, CHECK_PARSE, nullptr);
+    Run *run = checkDocument(server, path, CHECK_PARSE, nullptr);
+    Node *root = run != nullptr ? run->root : nullptr;
     if (root == nullptr)
         return QJsonArray();
     QJsonArray symbols = symbolsUnder(server, textOf(server, path), root);
-    releaseCheck(root);
+    releaseCheck(run);
     return symbols;
 }
 
@@ -354,7 +356,8 @@ QJsonValue hoverAt(Server *server, const QString &path, int line, int character)
 QJsonArray completionAt(Server *server, const QString &path, int line, int character)
 {
     QByteArray text = textOf(server, path);
-    Node *root = checkDocument(server, path, CHECK_PARSE, nullptr);
+    Run *run = checkDocument(server, path, CHECK_PARSE, nullptr);
+    Node *root = run != nullptr ? run->root : nullptr;
     uint32_t block = 0;
     if (root != nullptr) {
         uint64_t column = byteColumn(server, text, line, character);
@@ -365,7 +368,7 @@ QJsonArray completionAt(Server *server, const QString &path, int line, int chara
                 break;
             }
         }
-        releaseCheck(root);
+        releaseCheck(run);
     }
     bool contracts = path.endsWith(QStringLiteral(".otc"), Qt::CaseInsensitive);
     QJsonArray items;

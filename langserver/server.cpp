@@ -2,7 +2,7 @@
 // shutdown and exit, the open documents, and the requests the server
 // answers. Anything malformed gets the protocol's error or, for a
 // notification, a line in the log.
-#include "driver/files.h"
+#include "io/files.h"
 #include "langserver/server.h"
 
 #include <QJsonDocument>

@@ -12,6 +12,7 @@
 #include <QString>
 
 struct Node;
+struct Run;
 struct ReportedMessage;
 
 // The message reader: a header ("Content-Length: N" among other fields,
@@ -99,8 +100,8 @@ QByteArray lineOf(const QByteArray &text, int line);
 
 // The front end on a document (analysis.cpp): a run on path with the open
 // documents standing in for their files, collecting messages when asked.
-Node *checkDocument(Server *server, const QString &path, int lastStage, QList<ReportedMessage> *messages);
-void releaseCheck(Node *root);
+Run *checkDocument(Server *server, const QString &path, int lastStage, QList<ReportedMessage> *messages);
+void releaseCheck(Run *run);
 
 // Answers (features.cpp): the result of each request, or a null value.
 QJsonArray documentSymbols(Server *server, const QString &path);

@@ -19,6 +19,7 @@ using TokenSpan = SpanWords;
 // Lines and columns are 1-based; every byte read adds 1 to column, a line
 // feed adds 1 to line and sets column back to 1.
 struct ScanStream {
+    Run *run; // whose pool takes the tokens and whose messages they cause
     char *bytes;
     uint64_t length;
     uint64_t offset;

@@ -1,5 +1,5 @@
 // TEST CLASS, TEST SUITE and TEST CASE blocks.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 namespace {
@@ -54,16 +54,16 @@ int parseBase(ParseState *state, NameSegment **base)
     *base = nullptr;
     if (!lookAhead(state, KIND_COLON))
         return 0;
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("TEST CLASS")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("TEST CLASS")) != 0)
         return -1;
     const char *name = state->token.text;
     NameEntry *arguments;
     if (parseOptionalList(state, buildParameterList, &arguments) != 0)
         return -1;
-    *base = appendSegment(nullptr, name, arguments);
+    *base = appendSegment(state->run, nullptr, name, arguments);
     if (*base != nullptr)
         return 0;
-    reportAt(state, 24);
+    reportAt(state, MESSAGE_SYNTAX_NO_MEMORY_FOR_TOKEN);
     return -1;
 }
 
@@ -72,15 +72,15 @@ int parseNamedBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
                     const char *blockPhrase, ComponentRoutine component)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QString::fromLatin1(words)) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QString::fromLatin1(words)) != 0)
         return -1;
     const char *name = state->token.text;
-    Node *node = createPlainNode(parent, kind, name, placeHere(state, depth));
+    Node *node = createPlainNode(state->run, parent, kind, name, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, words, name);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     if (parseBody(state, node, depth + 1, blockPhrase, component) != 0)
         return -1;
@@ -119,7 +119,7 @@ bool testCaseComponent(ParseState *state, uint64_t depth, Node *parent)
         parseCheckMethod(state, depth, parent);
         return true;
     default:
-        if (isNativeCode(code))
+        if (isNativeKind(code))
             buildNative(state, depth, parent);
         else if (isCommentText(code))
             buildComment(state, depth, parent);
@@ -133,14 +133,14 @@ bool testCaseComponent(ParseState *state, uint64_t depth, Node *parent)
 int parseTestClass(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("TEST CLASS")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("TEST CLASS")) != 0)
         return -1;
     const char *name = state->token.text;
     NameEntry *parameters;
     NameSegment *base;
     if (parseOptionalList(state, buildNameList, &parameters) != 0 || parseBase(state, &base) != 0)
         return -1;
-    Node *node = createClassNode(parent, name, placeHere(state, depth), parameters, base);
+    Node *node = createClassNode(state->run, parent, name, placeHere(state, depth), parameters, base);
     if (node == nullptr) {
         failNode(state, "TEST CLASS", name);
         return -1;

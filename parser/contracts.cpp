@@ -1,7 +1,7 @@
 // OTC contract scripts: CLASS and SINGLE CLASS with their WRAP, INVARIANT,
 // state and transition clauses; and CHECK METHOD, which names a method by
 // its raw signature as WRAP does.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 namespace {
@@ -25,10 +25,10 @@ void parseWrap(ParseState *state, Node *owner)
     const char *signature;
     int result = parseRawText(state, RawEnd{"RrEe", false, KIND_REQUIRE, KIND_ENSURE}, &signature);
     if (result == SCAN_END)
-        reportAt(state, 15, QStringLiteral("REQUIRE"), QStringLiteral("ENSURE"), QStringLiteral("EOF"));
+        reportAt(state, MESSAGE_EXPECTED_TWO, QStringLiteral("REQUIRE"), QStringLiteral("ENSURE"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN)
         return;
-    Node *wrap = createPlainNode(owner, KIND_WRAP, signature, placeHere(state, 1));
+    Node *wrap = createPlainNode(state->run, owner, KIND_WRAP, signature, placeHere(state, 1));
     if (wrap == nullptr) {
         failNode(state, "WRAP", signature);
         return;
@@ -44,13 +44,13 @@ void parseWrap(ParseState *state, Node *owner)
 int parseInvariant(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_EXPRESSION, 21, QStringLiteral("INVARIANT")) != 0)
+    if (expectToken(state, KIND_EXPRESSION, MESSAGE_EXPRESSION_EXPECTED, QStringLiteral("INVARIANT")) != 0)
         return -1;
     const char *expression = state->token.text;
     SpanWords span = state->token.span;
-    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+    if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
-    Node *node = createInvariantNode(parent, expression, placeHere(state, depth), span);
+    Node *node = createInvariantNode(state->run, parent, expression, placeHere(state, depth), span);
     if (node == nullptr) {
         failNode(state, "INVARIANT", expression);
         return -1;
@@ -64,7 +64,7 @@ bool stateComponent(ParseState *state, uint64_t depth, Node *parent)
 {
     if (state->token.code != KIND_EXPRESSION)
         return false;
-    if (createPlainNode(parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
+    if (createPlainNode(state->run, parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
         failNode(state, "UML STATE EXPRESSION", state->token.text);
     return true;
 }
@@ -73,15 +73,15 @@ bool stateComponent(ParseState *state, uint64_t depth, Node *parent)
 int parseUmlState(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("UML STATE")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("UML STATE")) != 0)
         return -1;
     const char *name = state->token.text;
-    Node *node = createStateNode(parent, name, placeHere(state, depth));
+    Node *node = createStateNode(state->run, parent, name, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, "UML STATE", name);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     if (parseBody(state, node, depth + 1, PHRASE_UML_STATE, stateComponent) != 0)
         return -1;
@@ -93,16 +93,16 @@ int parseUmlState(ParseState *state, uint64_t depth, Node *parent)
 int parseTransition(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("SOURCE STATE")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("SOURCE STATE")) != 0)
         return -1;
     const char *from = state->token.text;
-    if (expectToken(state, KIND_TO, 14, QStringLiteral("TO")) != 0 ||
-        expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("DESTINATION STATE")) != 0)
+    if (expectToken(state, KIND_TO, MESSAGE_EXPECTED, QStringLiteral("TO")) != 0 ||
+        expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("DESTINATION STATE")) != 0)
         return -1;
     const char *to = state->token.text;
-    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+    if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
-    Node *node = createTransitionNode(parent, opening.text, placeHere(state, depth), from, to);
+    Node *node = createTransitionNode(state->run, parent, opening.text, placeHere(state, depth), from, to);
     if (node == nullptr) {
         failNode(state, "TRANSITION", opening.text);
         return -1;
@@ -140,15 +140,15 @@ int parseOtcClass(ParseState *state, Node *root, uint32_t kind)
     const char *head;
     int result = parseRawText(state, RawEnd{"{", false, KIND_LEFT_BRACE, KIND_LEFT_BRACE}, &head);
     if (result == SCAN_END)
-        reportAt(state, 14, QStringLiteral("{"), QStringLiteral("EOF"));
+        reportAt(state, MESSAGE_EXPECTED, QStringLiteral("{"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN)
         return -1;
-    Node *node = createPlainNode(root, kind, head, placeHere(state, 0));
+    Node *node = createPlainNode(state->run, root, kind, head, placeHere(state, 0));
     if (node == nullptr) {
         failNode(state, kind == KIND_SINGLE_CLASS ? "SINGLE CLASS" : "CLASS", head);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     if (parseBody(state, node, 1, PHRASE_CLASS, classComponent) != 0)
         return -1;
@@ -163,10 +163,10 @@ int parseCheckMethod(ParseState *state, uint64_t depth, Node *parent)
     const char *signature;
     int result = parseRawText(state, RawEnd{";", false, KIND_SEMICOLON, KIND_SEMICOLON}, &signature);
     if (result == SCAN_END)
-        reportAt(state, 14, QStringLiteral(";"), QStringLiteral("EOF"));
-    if (result != SCAN_TOKEN || expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+        reportAt(state, MESSAGE_EXPECTED, QStringLiteral(";"), QStringLiteral("EOF"));
+    if (result != SCAN_TOKEN || expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
-    Node *node = createPlainNode(parent, KIND_CHECK_METHOD, signature, placeHere(state, depth));
+    Node *node = createPlainNode(state->run, parent, KIND_CHECK_METHOD, signature, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, "CHECK METHOD", signature);
         return -1;

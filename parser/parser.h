@@ -7,18 +7,20 @@
 #include <QString>
 
 // Reads one source file into the tree under root; failures are counted
-// through errorCount. included is 1 for an INCLUDE, baseDirectory the
+// through run->errorCount. included is 1 for an INCLUDE, baseDirectory the
 // including file's directory (null for a command-line file).
-int parseSourceFile(const char *path, Node *root, int included, const char *baseDirectory);
+int parseSourceFile(Run *run, const char *path, Node *root, int included, const char *baseDirectory);
 
 // What every construct routine works on: the open file with its counters,
 // the names its nodes carry, and the token read last. On entry to a routine
 // the token is its introducing keyword; a look-ahead that puts a token back
 // leaves it here, as its span is what the next node built takes.
 struct ParseState {
+    Run *run;
     ScanStream stream;
     const char *directory;
     const char *fileName;
+    uint32_t fileNo; // the file's number in the run, from 1
     Token token;
 };
 
@@ -46,7 +48,7 @@ int expectToken(ParseState *state, uint32_t code, unsigned message, const QStrin
 bool lookAhead(ParseState *state, uint32_t code);
 // A parenthesised list after a name, made by build, when there is one: 0
 // with the list (null when absent), -1 after message 26.
-int parseOptionalList(ParseState *state, NameEntry *(*build)(const char *), NameEntry **list);
+int parseOptionalList(ParseState *state, NameEntry *(*build)(Run *, const char *), NameEntry **list);
 NodePlace placeHere(const ParseState *state, uint64_t depth);
 void closeConstruct(const ParseState *state, Node *node, const Opening &opening);
 // Reads components after '{' until '}'; blockPhrase, translated only when
@@ -95,7 +97,6 @@ void failNode(const ParseState *state, const char *words, const char *name);
 void failList(const ParseState *state, const char *text);
 void reportAt(const ParseState *state, unsigned message, const QString &a1 = QString(), const QString &a2 = QString(),
               const QString &a3 = QString(), const QString &a4 = QString(), const QString &a5 = QString());
-bool isNativeCode(uint32_t code);
 bool isCommentText(uint32_t code);
 
 // The OTD top level and STUB definitions (script.cpp).
@@ -132,6 +133,9 @@ int parseRun(ParseState *state, uint64_t depth, Node *parent);
 int buildNative(ParseState *state, uint64_t depth, Node *parent);
 int buildComment(ParseState *state, uint64_t depth, Node *parent);
 int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent);
+// The body components of ON ERROR, PROLOGUE, EPILOGUE and CHECK EXCEPTION:
+// comments, native code and PRINT.
+bool plainStatementComponent(ParseState *state, uint64_t depth, Node *parent);
 
 // OTC contract scripts and CHECK METHOD (contracts.cpp).
 int parseOtcClass(ParseState *state, Node *root, uint32_t kind);

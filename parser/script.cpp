@@ -1,5 +1,5 @@
 // The top level of an OTD script and STUB definitions.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 namespace {
@@ -8,7 +8,7 @@ namespace {
 bool stubComponent(ParseState *state, uint64_t depth, Node *parent)
 {
     uint32_t code = state->token.code;
-    if (isNativeCode(code))
+    if (isNativeKind(code))
         buildNative(state, depth, parent);
     else if (code == KIND_CHECK)
         parseCheck(state, depth, parent);
@@ -17,7 +17,7 @@ bool stubComponent(ParseState *state, uint64_t depth, Node *parent)
     else if (code == KIND_PRINT)
         parsePrint(state, depth, parent);
     else if (code == KIND_THREE_POINTS) {
-        if (createPlainNode(parent, KIND_THREE_POINTS, state->token.text, placeHere(state, depth)) == nullptr)
+        if (createPlainNode(state->run, parent, KIND_THREE_POINTS, state->token.text, placeHere(state, depth)) == nullptr)
             failNode(state, "THREE POINTS", "...");
     } else
         return false;
@@ -30,7 +30,7 @@ int parseSignature(ParseState *state, const char **signature)
     ScanMark start = markScan(&state->stream), end;
     int result = scanRawText(state, RawEnd{"{Rr", true, KIND_LEFT_BRACE, KIND_REQUIRE}, &end);
     if (result == SCAN_END)
-        reportAt(state, 15, QStringLiteral("REQUIRE"), QStringLiteral("{"), QStringLiteral("EOF"));
+        reportAt(state, MESSAGE_EXPECTED_TWO, QStringLiteral("REQUIRE"), QStringLiteral("{"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN)
         return -1;
     return captureRawText(state, start, end, signature);
@@ -40,20 +40,20 @@ int parseSignature(ParseState *state, const char **signature)
 void parseStub(ParseState *state, Node *root)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("STUB")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("STUB")) != 0)
         return;
     const char *name = state->token.text;
     const char *signature;
-    if (expectToken(state, KIND_COLON, 14, QStringLiteral(":")) != 0 || parseSignature(state, &signature) != 0)
+    if (expectToken(state, KIND_COLON, MESSAGE_EXPECTED, QStringLiteral(":")) != 0 || parseSignature(state, &signature) != 0)
         return;
-    Node *stub = createStubNode(root, name, placeHere(state, 0), signature);
+    Node *stub = createStubNode(state->run, root, name, placeHere(state, 0), signature);
     if (stub == nullptr) {
         failNode(state, "STUB", name);
         return;
     }
     if (lookAhead(state, KIND_REQUIRE) && parseCondition(state, 1, stub, KIND_REQUIRE) != 0)
         return;
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return;
     if (parseBody(state, stub, 1, PHRASE_STUB, stubComponent) != 0)
         return;
@@ -85,10 +85,10 @@ void parseTopLevelElement(ParseState *state, Node *root)
         parseRun(state, 0, root);
         return;
     default:
-        if (isNativeCode(state->token.code))
+        if (isNativeKind(state->token.code))
             buildNative(state, 0, root);
         else
-            reportAt(state, 23, messageArgument(state->token.text), phrase(PHRASE_OTD_SCRIPT));
+            reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(PHRASE_OTD_SCRIPT));
     }
 }
 

@@ -1,7 +1,8 @@
 // The message reader on whole, split and malformed input, and runs of the
 // front end repeated in one process.
-#include "driver/diagnostics.h"
-#include "form/memory.h"
+#include "base/diagnostics.h"
+#include "base/memory.h"
+#include "form/form.h"
 #include "langserver/server.h"
 
 #include <QCoreApplication>
@@ -101,6 +102,33 @@ TEST(RepeatedRuns, SameMessagesAndNothingKept)
         ASSERT_EQ(allocations, firstAllocations) << "run " << run;
     }
     EXPECT_FALSE(first.empty());
+}
+
+// Two analyses held at once keep apart: the second neither counts into the
+// first nor takes its tree or texts away.
+TEST(RepeatedRuns, TwoRunsLiveSideBySide)
+{
+    int argc = 1;
+    char name[] = "zepls";
+    char *argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    Server server;
+    QString faulty = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-two/a.otd"));
+    QString clean = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-two/b.otd"));
+    server.documents[faulty] = Document{QString(), "TEST SUITE S { TEST CASE c { CALL nowhere (); } }\n", 1};
+    server.documents[clean] = Document{QString(), "TEST SUITE T { TEST CASE d { } }\n", 1};
+    QList<ReportedMessage> faultyMessages, cleanMessages;
+    ::Run *first = checkDocument(&server, faulty, 3, &faultyMessages);
+    ::Run *second = checkDocument(&server, clean, 3, &cleanMessages);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(first->errorCount, static_cast<uint64_t>(faultyMessages.size()));
+    EXPECT_GT(first->errorCount, 0u);
+    EXPECT_EQ(second->errorCount, 0u);
+    releaseCheck(second);
+    ASSERT_NE(first->root->firstChild, nullptr);
+    EXPECT_STREQ(first->root->firstChild->name, "S");
+    releaseCheck(first);
 }
 
 } // namespace
