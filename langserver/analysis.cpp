@@ -20,7 +20,10 @@ void collectMessage(void *owner, const ReportedMessage &message)
 bool findOpenDocument(void *owner, const char *path, const char **bytes, size_t *length)
 {
     auto *server = static_cast<Server *>(owner);
-    auto found = server->documents.constFind(QDir::cleanPath(QString::fromLocal8Bit(path)));
+    QString clean = QDir::cleanPath(QString::fromLocal8Bit(path));
+    if (server->reading != nullptr)
+        server->reading->insert(clean);
+    auto found = server->documents.constFind(clean);
     if (found == server->documents.constEnd())
         return false;
     *bytes = found->text.constData();
@@ -48,4 +51,36 @@ Run *checkDocument(Server *server, const QString &path, int lastStage, QList<Rep
 void releaseCheck(Run *run)
 {
     finishCheck(run);
+}
+
+const Analysis *analysisOf(Server *server, const QString &path, int lastStage)
+{
+    auto kept = server->analyses.find(path);
+    if (kept != server->analyses.end() && kept->lastStage == lastStage)
+        return &*kept;
+    if (kept != server->analyses.end())
+        releaseCheck(kept->run);
+    Analysis analysis{nullptr, lastStage, {}, {path}};
+    server->reading = &analysis.reads;
+    analysis.run = checkDocument(server, path, lastStage, &analysis.messages);
+    server->reading = nullptr;
+    return &*server->analyses.insert(path, analysis);
+}
+
+void dropStaleAnalyses(Server *server, const QString &path)
+{
+    for (auto it = server->analyses.begin(); it != server->analyses.end();) {
+        if (it->reads.contains(path)) {
+            releaseCheck(it->run);
+            it = server->analyses.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+Server::~Server()
+{
+    for (const Analysis &analysis : std::as_const(analyses))
+        releaseCheck(analysis.run);
 }

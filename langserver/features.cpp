@@ -10,6 +10,11 @@
 
 namespace {
 
+Node *rootOf(const Analysis *analysis)
+{
+    return analysis->run != nullptr ? analysis->run->root : nullptr;
+}
+
 QByteArray textOf(const Server *server, const QString &path)
 {
     auto found = server->documents.constFind(path);
@@ -221,8 +226,7 @@ template <typename Answer>
 QJsonValue answerAt(Server *server, const QString &path, int line, int character, Answer answer)
 {
     QByteArray text = textOf(server, path);
-    Run *run = checkDocument(server, path, CHECK_RESOLVE, nullptr);
-    Node *root = run != nullptr ? run->root : nullptr;
+    Node *root = rootOf(analysisOf(server, path, CHECK_RESOLVE));
     if (root == nullptr)
         return QJsonValue::Null;
     uint64_t column = byteColumn(server, text, line, character);
@@ -236,7 +240,6 @@ QJsonValue answerAt(Server *server, const QString &path, int line, int character
         if (target.node != nullptr || !target.file.isEmpty())
             result = answer(target);
     }
-    releaseCheck(run);
     return result;
 }
 
@@ -292,16 +295,14 @@ bool hasBlockKeywords(uint32_t kind)
 
 void publishDiagnostics(Server *server, const QString &path)
 {
-    QList<ReportedMessage> messages;
-    Run *run = checkDocument(server, path, CHECK_EXPAND, &messages);
+    const Analysis *analysis = analysisOf(server, path, CHECK_EXPAND);
     QByteArray text = textOf(server, path);
     QHash<QString, QJsonArray> byFile;
     byFile[path];
-    for (const ReportedMessage &message : messages) {
+    for (const ReportedMessage &message : analysis->messages) {
         QString file = message.file != nullptr ? pathOfDisplay(message.file) : path;
         byFile[file].append(diagnosticOf(server, file == path ? text : textOf(server, file), message));
     }
-    releaseCheck(run);
     QSet<QString> others;
     for (auto it = byFile.constBegin(); it != byFile.constEnd(); ++it) {
         publish(server, it.key(), it.value());
@@ -317,13 +318,10 @@ void publishDiagnostics(Server *server, const QString &path)
 
 QJsonArray documentSymbols(Server *server, const QString &path)
 {
-    Run *run = checkDocument(server, path, CHECK_PARSE, nullptr);
-    Node *root = run != nullptr ? run->root : nullptr;
+    Node *root = rootOf(analysisOf(server, path, CHECK_PARSE));
     if (root == nullptr)
         return QJsonArray();
-    QJsonArray symbols = symbolsUnder(server, textOf(server, path), root);
-    releaseCheck(run);
-    return symbols;
+    return symbolsUnder(server, textOf(server, path), root);
 }
 
 QJsonValue definitionAt(Server *server, const QString &path, int line, int character)
@@ -356,8 +354,7 @@ QJsonValue hoverAt(Server *server, const QString &path, int line, int character)
 QJsonArray completionAt(Server *server, const QString &path, int line, int character)
 {
     QByteArray text = textOf(server, path);
-    Run *run = checkDocument(server, path, CHECK_PARSE, nullptr);
-    Node *root = run != nullptr ? run->root : nullptr;
+    Node *root = rootOf(analysisOf(server, path, CHECK_PARSE));
     uint32_t block = 0;
     if (root != nullptr) {
         uint64_t column = byteColumn(server, text, line, character);
@@ -368,7 +365,6 @@ QJsonArray completionAt(Server *server, const QString &path, int line, int chara
                 break;
             }
         }
-        releaseCheck(run);
     }
     bool contracts = path.endsWith(QStringLiteral(".otc"), Qt::CaseInsensitive);
     QJsonArray items;

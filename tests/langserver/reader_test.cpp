@@ -2,11 +2,13 @@
 // front end repeated in one process.
 #include "base/diagnostics.h"
 #include "base/memory.h"
+#include "driver/run.h"
 #include "form/form.h"
 #include "langserver/server.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QJsonDocument>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -129,6 +131,72 @@ TEST(RepeatedRuns, TwoRunsLiveSideBySide)
     ASSERT_NE(first->root->firstChild, nullptr);
     EXPECT_STREQ(first->root->firstChild->name, "S");
     releaseCheck(first);
+}
+
+} // namespace
+
+namespace {
+
+// A notification about the document at path, with its text unless empty.
+void notify(Server *server, const char *method, const QString &path, int version, const char *text = "")
+{
+    QJsonObject document{{"uri", "file://" + path}, {"version", version}};
+    QJsonObject params;
+    if (QLatin1String(method) == QLatin1String("textDocument/didChange"))
+        params["contentChanges"] = QJsonArray{QJsonObject{{"text", text}}};
+    else if (*text != '\0')
+        document["text"] = text;
+    params["textDocument"] = document;
+    handleMessage(server, QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"method", method}, {"params", params}}).toJson());
+}
+
+// Each message of a document's analysis as "line:code".
+std::vector<std::string> messagesOf(Server *server, const QString &path)
+{
+    std::vector<std::string> found;
+    for (const ReportedMessage &message : analysisOf(server, path, CHECK_EXPAND)->messages)
+        found.push_back(std::to_string(message.line) + ":" + std::to_string(message.code));
+    return found;
+}
+
+// Two documents open at once keep an analysis each: a change of one leaves
+// the other's answers and analysis as they were, is never answered from the
+// old text, and a close releases the closed document's analysis.
+TEST(Analyses, OnePerDocumentUntilChangedOrClosed)
+{
+    int argc = 1;
+    char name[] = "zepls";
+    char *argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    Server server;
+    handleMessage(&server, R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{}})");
+    QString a = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-analyses/a.otd"));
+    QString b = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-analyses/b.otd"));
+    notify(&server, "textDocument/didOpen", a, 1,
+           "TEST SUITE S\n{\n   PROC greet (n) { PRINT (n); }\n"
+           "   TEST CASE c { CALL nowhere (1); }\n   TEST CASE e { CALL greet (1); }\n}\n");
+    notify(&server, "textDocument/didOpen", b, 1, "TEST SUITE T\n{\n   TEST CASE d { PRINT (1) }\n}\n");
+    publishChanged(&server);
+    // CALL nowhere names no PROC, and stays unresolved. PRINT (1) lacks its ';', which takes the
+    // TEST CASE's '}', so that the TEST SUITE's is missing at the end.
+    EXPECT_EQ(messagesOf(&server, a), (std::vector<std::string>{"4:32", "4:30"}));
+    EXPECT_EQ(messagesOf(&server, b), (std::vector<std::string>{"3:14", "5:14"}));
+    QJsonObject greet = definitionAt(&server, a, 4, 24).toObject();
+    EXPECT_EQ(greet["uri"].toString(), "file://" + a);
+    EXPECT_EQ(greet["range"].toObject()["start"].toObject()["line"].toInt(), 2);
+    const ::Run *kept = server.analyses.value(a).run;
+
+    notify(&server, "textDocument/didChange", b, 2, "TEST SUITE T\n{\n   TEST CASE d { CALL gone (2); }\n\n}\n");
+    EXPECT_EQ(messagesOf(&server, b), (std::vector<std::string>{"3:32", "3:30"}));
+    EXPECT_EQ(definitionAt(&server, a, 4, 24).toObject(), greet);
+    EXPECT_EQ(messagesOf(&server, a), (std::vector<std::string>{"4:32", "4:30"}));
+    QString hover = hoverAt(&server, a, 4, 24).toObject()["contents"].toObject()["value"].toString();
+    EXPECT_TRUE(hover.startsWith("**PROC** `greet`")) << hover.toStdString();
+    EXPECT_EQ(server.analyses.value(a).run, kept);
+
+    notify(&server, "textDocument/didClose", a, 1);
+    EXPECT_FALSE(server.analyses.contains(a));
+    EXPECT_TRUE(server.analyses.contains(b));
 }
 
 } // namespace
