@@ -4,6 +4,8 @@
 #include "driver/run.h"
 #include "form/form.h"
 #include "langserver/server.h"
+#include "lexer/lexer.h"
+#include "parser/blocks.h"
 
 #include <QDir>
 #include <initializer_list>
@@ -253,37 +255,42 @@ QJsonObject locationOf(const Server *server, const Target &target)
     return QJsonObject{{"uri", uriOfPath(server, file)}, {"range", QJsonObject{{"start", start}, {"end", start}}}};
 }
 
-// The keywords that may start a component in a block of each kind.
-QStringList keywordsOf(uint32_t block, bool contracts)
+// A keyword as completion offers it: in upper case as the language
+// reference writes it; include and the words that open native code in lower
+// case, as C and C++ write theirs.
+QString keywordLabel(uint32_t code)
 {
-    static const QStringList container{"TEST SUITE", "TEST CASE", "PROC", "PROPERTY", "PROLOGUE", "EPILOGUE",
-                                       "ON ERROR"};
-    static const QStringList statements{"ON ERROR", "PRINT", "CALL", "CHECK", "CHECK PROPERTY", "CHECK EXCEPTION",
-                                        "CHECK STUB", "CHECK METHOD", "COMMENT", "c++", "java"};
-    switch (block) {
-    case KIND_TEST_CLASS:
-        return QStringList{"TEST CLASS", "RUN"} + container;
-    case KIND_TEST_SUITE:
-        return container;
-    case KIND_TEST_CASE:
-    case KIND_PROC:
-        return statements;
-    case KIND_STUB:
-        return {"CHECK", "PRINT", "COMMENT", "c++", "java"};
-    case KIND_PROLOGUE:
-    case KIND_EPILOGUE:
-    case KIND_ON_ERROR:
-        return {"PRINT", "COMMENT", "c++", "java"};
-    case KIND_CLASS:
-    case KIND_SINGLE_CLASS:
-        return {"WRAP", "STATE", "TRANSITION", "INVARIANT"};
-    default:
-        if (contracts)
-            return {"CLASS", "SINGLE CLASS"};
-        return {"include", "STUB", "TEST SUITE", "TEST CLASS", "ON ERROR", "RUN", "c++", "java"};
-    }
+    const char *first, *second;
+    if (!keywordWords(code, &first, &second))
+        return QString();
+    QString label = QString::fromLatin1(first);
+    if (second != nullptr)
+        label += QLatin1Char(' ') + QString::fromLatin1(second);
+    bool asInC = code == KIND_INCLUDE || code == KIND_CPP || code == KIND_JAVA;
+    return asInC ? label : label.toUpper();
 }
 
+// The keywords that may start a component in a block of the kind, from the
+// parser's own tables.
+QStringList keywordsOf(uint32_t block, bool contracts)
+{
+    QStringList keywords;
+    for (const ComponentTable *table = componentsOf(block, contracts); table != nullptr; table = table->more) {
+        for (size_t i = 0; i < table->count; i++) {
+            QString label = keywordLabel(table->components[i].code);
+            if (!label.isEmpty())
+                keywords.append(label);
+        }
+        if ((table->takes & TAKES_COMMENT) != 0)
+            keywords.append(keywordLabel(KIND_COMMENT));
+        if ((table->takes & TAKES_NATIVE) != 0)
+            keywords << keywordLabel(KIND_CPP) << keywordLabel(KIND_JAVA);
+    }
+    return keywords;
+}
+
+// The blocks whose own keywords are offered; inside any other block those
+// of the block around it are.
 bool hasBlockKeywords(uint32_t kind)
 {
     return kind == KIND_TEST_CLASS || kind == KIND_TEST_SUITE || kind == KIND_TEST_CASE || kind == KIND_PROC ||

@@ -407,7 +407,29 @@ int scanCommentText(ScanStream *stream, Token *token)
     return makeScratchToken(stream, token, &scratch, KIND_COMMENT_LINE);
 }
 
+const char *keywordWord(uint32_t code)
+{
+    for (const Keyword &keyword : KEYWORDS) {
+        if (keyword.code == code)
+            return keyword.word;
+    }
+    return nullptr;
+}
+
 } // namespace
+
+bool keywordWords(uint32_t code, const char **first, const char **second)
+{
+    *first = keywordWord(code);
+    *second = nullptr;
+    for (const Pair &pair : PAIRS) {
+        if (pair.pair == code) {
+            *first = keywordWord(pair.first);
+            *second = keywordWord(pair.second);
+        }
+    }
+    return *first != nullptr;
+}
 
 int scanSlashComment(ScanStream *stream, Token *token)
 {

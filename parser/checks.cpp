@@ -3,6 +3,8 @@
 #include "base/diagnostics.h"
 #include "parser/parser.h"
 
+#include <iterator>
+
 namespace {
 
 // The optional label of a check: its text, or null; the text span of the
@@ -45,14 +47,6 @@ NameSegment *targetOf(const ParseState *state, const char *name, NameEntry *argu
     return target;
 }
 
-bool checkStubComponent(ParseState *state, uint64_t depth, Node *parent)
-{
-    if (state->token.code != KIND_CHECK)
-        return plainStatementComponent(state, depth, parent);
-    parseCheck(state, depth, parent);
-    return true;
-}
-
 // CHECK EXCEPTION and CHECK STUB once their head is read: ';' or { body }.
 int parseExpectationBody(ParseState *state, uint64_t depth, Node *parent, const Opening &opening, uint32_t kind)
 {
@@ -70,13 +64,20 @@ int parseExpectationBody(ParseState *state, uint64_t depth, Node *parent, const 
     if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED_TWO, QStringLiteral(";"), QStringLiteral("{")) != 0)
         return -1;
     const char *blockPhrase = exception ? PHRASE_CHECK_EXCEPTION : PHRASE_CHECK_STUB;
-    if (parseBody(state, node, depth + 1, blockPhrase, exception ? plainStatementComponent : checkStubComponent) != 0)
+    if (parseBody(state, node, depth + 1, blockPhrase, exception ? &PLAIN_STATEMENT_COMPONENTS : &CHECK_STUB_COMPONENTS) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;
 }
 
+// A CHECK STUB body: checks of the stub's arguments besides the plain
+// statements.
+constexpr Component CHECK_STUB_KEYWORDS[] = {{KIND_CHECK, parseCheck}};
+
 } // namespace
+
+const ComponentTable CHECK_STUB_COMPONENTS{CHECK_STUB_KEYWORDS, std::size(CHECK_STUB_KEYWORDS), 0,
+                                           &PLAIN_STATEMENT_COMPONENTS};
 
 // check [ string ] ( condition ) ;
 int parseCheck(ParseState *state, uint64_t depth, Node *parent)

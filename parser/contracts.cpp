@@ -4,6 +4,8 @@
 #include "base/diagnostics.h"
 #include "parser/parser.h"
 
+#include <iterator>
+
 namespace {
 
 // The raw text from the current offset to the first candidate that begins
@@ -19,7 +21,7 @@ int parseRawText(ParseState *state, const RawEnd &rule, const char **text)
 }
 
 // wrap signature [ require ( expression ) ] [ ensure ( expression ) ]
-void parseWrap(ParseState *state, Node *owner)
+int parseWrap(ParseState *state, uint64_t depth, Node *owner)
 {
     Opening opening = openConstruct(state);
     const char *signature;
@@ -27,17 +29,18 @@ void parseWrap(ParseState *state, Node *owner)
     if (result == SCAN_END)
         reportAt(state, MESSAGE_EXPECTED_TWO, QStringLiteral("REQUIRE"), QStringLiteral("ENSURE"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN)
-        return;
-    Node *wrap = createPlainNode(state->run, owner, KIND_WRAP, signature, placeHere(state, 1));
+        return -1;
+    Node *wrap = createPlainNode(state->run, owner, KIND_WRAP, signature, placeHere(state, depth));
     if (wrap == nullptr) {
         failNode(state, "WRAP", signature);
-        return;
+        return -1;
     }
-    if (lookAhead(state, KIND_REQUIRE) && parseCondition(state, 2, wrap, KIND_REQUIRE) != 0)
-        return;
-    if (lookAhead(state, KIND_ENSURE) && parseCondition(state, 2, wrap, KIND_ENSURE) != 0)
-        return;
+    if (lookAhead(state, KIND_REQUIRE) && parseCondition(state, depth + 1, wrap, KIND_REQUIRE) != 0)
+        return -1;
+    if (lookAhead(state, KIND_ENSURE) && parseCondition(state, depth + 1, wrap, KIND_ENSURE) != 0)
+        return -1;
     closeConstruct(state, wrap, opening);
+    return 0;
 }
 
 // invariant ( expression ) ;
@@ -59,15 +62,16 @@ int parseInvariant(ParseState *state, uint64_t depth, Node *parent)
     return 0;
 }
 
-// The components of a state body: its expressions.
-bool stateComponent(ParseState *state, uint64_t depth, Node *parent)
+// An expression of a state body.
+int buildStateExpression(ParseState *state, uint64_t depth, Node *parent)
 {
-    if (state->token.code != KIND_EXPRESSION)
-        return false;
-    if (createPlainNode(state->run, parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
-        failNode(state, "UML STATE EXPRESSION", state->token.text);
-    return true;
+    if (createPlainNode(state->run, parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) != nullptr)
+        return 0;
+    failNode(state, "UML STATE EXPRESSION", state->token.text);
+    return -1;
 }
+
+constexpr Component UML_STATE_KEYWORDS[] = {{KIND_EXPRESSION, buildStateExpression}};
 
 // state name { ( expression ) ... }
 int parseUmlState(ParseState *state, uint64_t depth, Node *parent)
@@ -83,7 +87,7 @@ int parseUmlState(ParseState *state, uint64_t depth, Node *parent)
     }
     if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, node, depth + 1, PHRASE_UML_STATE, stateComponent) != 0)
+    if (parseBody(state, node, depth + 1, PHRASE_UML_STATE, &UML_STATE_COMPONENTS) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;
@@ -111,31 +115,17 @@ int parseTransition(ParseState *state, uint64_t depth, Node *parent)
     return 0;
 }
 
-bool classComponent(ParseState *state, uint64_t depth, Node *parent)
-{
-    switch (state->token.code) {
-    case KIND_WRAP:
-        parseWrap(state, parent);
-        return true;
-    case KIND_UMLSTATE:
-        parseUmlState(state, depth, parent);
-        return true;
-    case KIND_TRANSITION:
-        parseTransition(state, depth, parent);
-        return true;
-    case KIND_INVARIANT:
-        parseInvariant(state, depth, parent);
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
+constexpr Component CLASS_KEYWORDS[] = {
+    {KIND_WRAP, parseWrap},
+    {KIND_UMLSTATE, parseUmlState},
+    {KIND_TRANSITION, parseTransition},
+    {KIND_INVARIANT, parseInvariant},
+};
 
 // class head { clauses } or SINGLE CLASS head { clauses }
-int parseOtcClass(ParseState *state, Node *root, uint32_t kind)
+int parseOtcClass(ParseState *state, uint64_t depth, Node *root)
 {
+    uint32_t kind = state->token.code;
     Opening opening = openConstruct(state);
     const char *head;
     int result = parseRawText(state, RawEnd{"{", false, KIND_LEFT_BRACE, KIND_LEFT_BRACE}, &head);
@@ -143,18 +133,26 @@ int parseOtcClass(ParseState *state, Node *root, uint32_t kind)
         reportAt(state, MESSAGE_EXPECTED, QStringLiteral("{"), QStringLiteral("EOF"));
     if (result != SCAN_TOKEN)
         return -1;
-    Node *node = createPlainNode(state->run, root, kind, head, placeHere(state, 0));
+    Node *node = createPlainNode(state->run, root, kind, head, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, kind == KIND_SINGLE_CLASS ? "SINGLE CLASS" : "CLASS", head);
         return -1;
     }
     if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, node, 1, PHRASE_CLASS, classComponent) != 0)
+    if (parseBody(state, node, depth + 1, PHRASE_CLASS, &CLASS_COMPONENTS) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;
 }
+
+constexpr Component OTC_SCRIPT_KEYWORDS[] = {{KIND_CLASS, parseOtcClass}, {KIND_SINGLE_CLASS, parseOtcClass}};
+
+} // namespace
+
+const ComponentTable UML_STATE_COMPONENTS{UML_STATE_KEYWORDS, std::size(UML_STATE_KEYWORDS), 0, nullptr};
+const ComponentTable CLASS_COMPONENTS{CLASS_KEYWORDS, std::size(CLASS_KEYWORDS), 0, nullptr};
+const ComponentTable OTC_SCRIPT_COMPONENTS{OTC_SCRIPT_KEYWORDS, std::size(OTC_SCRIPT_KEYWORDS), 0, nullptr};
 
 // CHECK METHOD signature ;
 int parseCheckMethod(ParseState *state, uint64_t depth, Node *parent)

@@ -102,7 +102,62 @@ void closeConstruct(const ParseState *state, Node *node, const Opening &opening)
     node->endColumn = state->stream.column - 1;
 }
 
-int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, ComponentRoutine component)
+bool parseComponent(ParseState *state, uint64_t depth, Node *parent, const ComponentTable *table)
+{
+    uint32_t code = state->token.code;
+    for (; table != nullptr; table = table->more) {
+        for (size_t i = 0; i < table->count; i++) {
+            if (table->components[i].code == code) {
+                table->components[i].parse(state, depth, parent);
+                return true;
+            }
+        }
+        if ((table->takes & TAKES_NATIVE) != 0 && isNativeKind(code)) {
+            buildNative(state, depth, parent);
+            return true;
+        }
+        if ((table->takes & TAKES_COMMENT) != 0 && isCommentText(code)) {
+            buildComment(state, depth, parent);
+            return true;
+        }
+    }
+    return false;
+}
+
+const ComponentTable *componentsOf(uint32_t blockKind, bool contracts)
+{
+    switch (blockKind) {
+    case 0:
+        return contracts ? &OTC_SCRIPT_COMPONENTS : &OTD_SCRIPT_COMPONENTS;
+    case KIND_STUB:
+        return &STUB_COMPONENTS;
+    case KIND_TEST_CLASS:
+        return &TEST_CLASS_COMPONENTS;
+    case KIND_TEST_SUITE:
+        return &TEST_SUITE_COMPONENTS;
+    case KIND_TEST_CASE:
+    case KIND_PROC:
+        return &STATEMENT_COMPONENTS;
+    case KIND_ON_ERROR:
+    case KIND_PROLOGUE:
+    case KIND_EPILOGUE:
+    case KIND_CHECK_EXCEPTION:
+        return &PLAIN_STATEMENT_COMPONENTS;
+    case KIND_CHECK_STUB:
+        return &CHECK_STUB_COMPONENTS;
+    case KIND_PROPERTY:
+        return &PROPERTY_COMPONENTS;
+    case KIND_CLASS:
+    case KIND_SINGLE_CLASS:
+        return &CLASS_COMPONENTS;
+    case KIND_UMLSTATE:
+        return &UML_STATE_COMPONENTS;
+    default:
+        return nullptr;
+    }
+}
+
+int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, const ComponentTable *components)
 {
     if (depth > NESTING_LIMIT) {
         reportAt(state, MESSAGE_INTERNAL_ERROR, QStringLiteral("blocks nested more than %1 deep").arg(NESTING_LIMIT));
@@ -118,7 +173,7 @@ int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPh
         }
         if (state->token.code == KIND_RIGHT_BRACE)
             return 0;
-        if (!component(state, depth, node))
+        if (!parseComponent(state, depth, node, components))
             reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(blockPhrase));
     }
 }

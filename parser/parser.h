@@ -3,6 +3,7 @@
 #pragma once
 #include "form/form.h"
 #include "lexer/lexer.h"
+#include "parser/blocks.h"
 
 #include <QString>
 
@@ -31,9 +32,9 @@ struct Opening {
     const char *text;
 };
 
-// A body component routine: handles the token just read and returns true,
-// or returns false when the body does not accept it.
-using ComponentRoutine = bool (*)(ParseState *state, uint64_t depth, Node *parent);
+// Parses the component that the token just read starts when the table
+// accepts it; false when it does not.
+bool parseComponent(ParseState *state, uint64_t depth, Node *parent, const ComponentTable *table);
 
 // Shared steps of the construct routines (frame.cpp).
 Opening openConstruct(const ParseState *state);
@@ -55,7 +56,7 @@ void closeConstruct(const ParseState *state, Node *node, const Opening &opening)
 // needed, names the block in the message about a component out of place.
 // Returns 0 when the body closed (a failed read closes it too), -1 at the
 // end of the file (reported).
-int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, ComponentRoutine component);
+int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, const ComponentTable *components);
 // Raw text scans for signatures and class heads. The text ends at the first
 // candidate character from which a token with one of the two codes is read;
 // letters count as candidates only after a blank when afterBlank is set.
@@ -101,14 +102,18 @@ bool isCommentText(uint32_t code);
 
 // The OTD top level and STUB definitions (script.cpp).
 int parseOtdScript(ParseState *state, Node *root);
-int parseInclude(ParseState *state, Node *parent);
+int parseInclude(ParseState *state, uint64_t depth, Node *parent);
+extern const ComponentTable OTD_SCRIPT_COMPONENTS;
+extern const ComponentTable STUB_COMPONENTS;
 
 // Test components (components.cpp).
 int parseTestClass(ParseState *state, uint64_t depth, Node *parent);
 int parseTestSuite(ParseState *state, uint64_t depth, Node *parent);
 int parseTestCase(ParseState *state, uint64_t depth, Node *parent);
+extern const ComponentTable TEST_CLASS_COMPONENTS;
+extern const ComponentTable TEST_SUITE_COMPONENTS;
 // The statements of a TEST CASE or PROC body.
-bool testCaseComponent(ParseState *state, uint64_t depth, Node *parent);
+extern const ComponentTable STATEMENT_COMPONENTS;
 
 // Procedures (procedures.cpp).
 int parseProc(ParseState *state, uint64_t depth, Node *parent);
@@ -118,6 +123,7 @@ int parseCondition(ParseState *state, uint64_t depth, Node *parent, uint32_t kin
 // Checks, calls and prints (checks.cpp).
 int parseCheck(ParseState *state, uint64_t depth, Node *parent);
 int parseCheckProperty(ParseState *state, uint64_t depth, Node *parent);
+extern const ComponentTable CHECK_STUB_COMPONENTS;
 int parseCheckException(ParseState *state, uint64_t depth, Node *parent);
 int parseCheckStub(ParseState *state, uint64_t depth, Node *parent);
 int parseCall(ParseState *state, uint64_t depth, Node *parent);
@@ -135,8 +141,11 @@ int buildComment(ParseState *state, uint64_t depth, Node *parent);
 int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent);
 // The body components of ON ERROR, PROLOGUE, EPILOGUE and CHECK EXCEPTION:
 // comments, native code and PRINT.
-bool plainStatementComponent(ParseState *state, uint64_t depth, Node *parent);
+extern const ComponentTable PLAIN_STATEMENT_COMPONENTS;
+extern const ComponentTable PROPERTY_COMPONENTS;
 
 // OTC contract scripts and CHECK METHOD (contracts.cpp).
-int parseOtcClass(ParseState *state, Node *root, uint32_t kind);
+extern const ComponentTable OTC_SCRIPT_COMPONENTS;
+extern const ComponentTable CLASS_COMPONENTS;
+extern const ComponentTable UML_STATE_COMPONENTS;
 int parseCheckMethod(ParseState *state, uint64_t depth, Node *parent);

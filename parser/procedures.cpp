@@ -37,7 +37,7 @@ int parseProc(ParseState *state, uint64_t depth, Node *parent)
         return -1;
     if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, proc, depth + 1, PHRASE_PROC, testCaseComponent) != 0)
+    if (parseBody(state, proc, depth + 1, PHRASE_PROC, &STATEMENT_COMPONENTS) != 0)
         return -1;
     if (lookAhead(state, KIND_ENSURE) && parseCondition(state, depth + 1, proc, KIND_ENSURE) != 0)
         return -1;

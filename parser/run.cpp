@@ -3,6 +3,8 @@
 #include "base/diagnostics.h"
 #include "parser/parser.h"
 
+#include <iterator>
+
 namespace {
 
 int expectElementName(ParseState *state)
@@ -56,17 +58,17 @@ void parseRunElement(ParseState *state, uint64_t depth, Node *run)
     closeConstruct(state, node, opening);
 }
 
-// The components of a PROPERTY body: its expressions.
-bool propertyComponent(ParseState *state, uint64_t depth, Node *parent)
+// An expression of a PROPERTY body.
+int buildPropertyExpression(ParseState *state, uint64_t depth, Node *parent)
 {
-    uint32_t code = state->token.code;
-    if (code == KIND_EXPRESSION) {
-        if (createPlainNode(state->run, parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
-            failNode(state, "PROPERTY EXPRESSION", state->token.text);
-        return true;
-    }
-    return false;
+    if (createPlainNode(state->run, parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) != nullptr)
+        return 0;
+    failNode(state, "PROPERTY EXPRESSION", state->token.text);
+    return -1;
 }
+
+constexpr Component PROPERTY_KEYWORDS[] = {{KIND_EXPRESSION, buildPropertyExpression}};
+constexpr Component PLAIN_STATEMENT_KEYWORDS[] = {{KIND_PRINT, parsePrint}};
 
 // A node that only records the token just read.
 int buildTokenNode(ParseState *state, uint64_t depth, Node *parent, const char *words)
@@ -137,22 +139,12 @@ int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent)
     }
     if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, property, depth + 1, PHRASE_PROPERTY, propertyComponent) != 0)
+    if (parseBody(state, property, depth + 1, PHRASE_PROPERTY, &PROPERTY_COMPONENTS) != 0)
         return -1;
     closeConstruct(state, property, opening);
     return 0;
 }
 
-bool plainStatementComponent(ParseState *state, uint64_t depth, Node *parent)
-{
-    uint32_t code = state->token.code;
-    if (isCommentText(code))
-        buildComment(state, depth, parent);
-    else if (isNativeKind(code))
-        buildNative(state, depth, parent);
-    else if (code == KIND_PRINT)
-        parsePrint(state, depth, parent);
-    else
-        return false;
-    return true;
-}
+const ComponentTable PROPERTY_COMPONENTS{PROPERTY_KEYWORDS, std::size(PROPERTY_KEYWORDS), 0, nullptr};
+const ComponentTable PLAIN_STATEMENT_COMPONENTS{PLAIN_STATEMENT_KEYWORDS, std::size(PLAIN_STATEMENT_KEYWORDS),
+                                                TAKES_NATIVE | TAKES_COMMENT, nullptr};

@@ -185,9 +185,7 @@ int parseOtcScript(ParseState *state, Node *root)
             break;
         if (result == SCAN_FAILED)
             continue;
-        if (state->token.code == KIND_CLASS || state->token.code == KIND_SINGLE_CLASS)
-            parseOtcClass(state, root, state->token.code);
-        else
+        if (!parseComponent(state, 0, root, &OTC_SCRIPT_COMPONENTS))
             reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(PHRASE_OTC_SCRIPT));
     }
     return closeSource(state, &source);
@@ -250,7 +248,7 @@ int parseSourceFile(Run *run, const char *path, Node *root, int included, const 
 }
 
 // include "name" ;
-int parseInclude(ParseState *state, Node *parent)
+int parseInclude(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
     if (expectToken(state, KIND_STRING, MESSAGE_EXPECTED, QStringLiteral("\" ... \"")) != 0)
@@ -263,7 +261,7 @@ int parseInclude(ParseState *state, Node *parent)
     }
     if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
-    Node *node = createPlainNode(state->run, parent, KIND_INCLUDE, name, placeHere(state, 0));
+    Node *node = createPlainNode(state->run, parent, KIND_INCLUDE, name, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, "INCLUDE", name);
         return -1;

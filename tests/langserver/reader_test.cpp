@@ -199,4 +199,45 @@ TEST(Analyses, OnePerDocumentUntilChangedOrClosed)
     EXPECT_TRUE(server.analyses.contains(b));
 }
 
+// The labels completion offers at a place.
+std::vector<std::string> labelsAt(Server *server, const QString &path, int line, int character)
+{
+    std::vector<std::string> labels;
+    for (const QJsonValue &item : completionAt(server, path, line, character))
+        labels.push_back(item.toObject()["label"].toString().toStdString());
+    return labels;
+}
+
+// Each block offers the keywords that start its components, in the order
+// the language reference lists them.
+TEST(Completion, KeywordsOfEachBlock)
+{
+    int argc = 1;
+    char name[] = "zepls";
+    char *argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    Server server;
+    QString otd = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-completion/a.otd"));
+    QString otc = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-completion/b.otc"));
+    server.documents[otd] = Document{QString(),
+                                     "STUB s : int s(int x)\n{\n\n}\nTEST CLASS K\n{\n\n   TEST SUITE U\n   {\n\n   }\n"
+                                     "   TEST CASE c\n   {\n\n   }\n   PROLOGUE\n   {\n\n   }\n}\n\n",
+                                     1};
+    server.documents[otc] = Document{QString(), "CLASS Lift\n{\n\n}\n\n", 1};
+    using Labels = std::vector<std::string>;
+    EXPECT_EQ(labelsAt(&server, otd, 2, 3), (Labels{"CHECK", "PRINT", "COMMENT", "c++", "java"}));
+    EXPECT_EQ(labelsAt(&server, otd, 6, 3), (Labels{"TEST CLASS", "RUN", "TEST SUITE", "TEST CASE", "PROC",
+                                                   "PROPERTY", "PROLOGUE", "EPILOGUE", "ON ERROR"}));
+    EXPECT_EQ(labelsAt(&server, otd, 9, 6),
+              (Labels{"TEST SUITE", "TEST CASE", "PROC", "PROPERTY", "PROLOGUE", "EPILOGUE", "ON ERROR"}));
+    EXPECT_EQ(labelsAt(&server, otd, 13, 6),
+              (Labels{"ON ERROR", "PRINT", "CALL", "CHECK", "CHECK PROPERTY", "CHECK EXCEPTION", "CHECK STUB",
+                      "CHECK METHOD", "COMMENT", "c++", "java"}));
+    EXPECT_EQ(labelsAt(&server, otd, 17, 6), (Labels{"PRINT", "COMMENT", "c++", "java"}));
+    EXPECT_EQ(labelsAt(&server, otd, 20, 0),
+              (Labels{"include", "STUB", "TEST SUITE", "TEST CLASS", "ON ERROR", "RUN", "c++", "java"}));
+    EXPECT_EQ(labelsAt(&server, otc, 2, 0), (Labels{"WRAP", "STATE", "TRANSITION", "INVARIANT"}));
+    EXPECT_EQ(labelsAt(&server, otc, 4, 0), (Labels{"CLASS", "SINGLE CLASS"}));
+}
+
 } // namespace
