@@ -65,10 +65,7 @@ int parseInvariant(ParseState *state, uint64_t depth, Node *parent)
 // An expression of a state body.
 int buildStateExpression(ParseState *state, uint64_t depth, Node *parent)
 {
-    if (createPlainNode(state->run, parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) != nullptr)
-        return 0;
-    failNode(state, "UML STATE EXPRESSION", state->token.text);
-    return -1;
+    return buildTokenNode(state, depth, parent, "UML STATE EXPRESSION");
 }
 
 constexpr Component UML_STATE_KEYWORDS[] = {{KIND_EXPRESSION, buildStateExpression}};

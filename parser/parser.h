@@ -137,6 +137,8 @@ int parseEpilogue(ParseState *state, uint64_t depth, Node *parent);
 // RUN, native code, comments and properties (run.cpp).
 int parseRun(ParseState *state, uint64_t depth, Node *parent);
 int buildNative(ParseState *state, uint64_t depth, Node *parent);
+// A node that only records the token just read; words name it in message 46.
+int buildTokenNode(ParseState *state, uint64_t depth, Node *parent, const char *words);
 int buildComment(ParseState *state, uint64_t depth, Node *parent);
 int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent);
 // The body components of ON ERROR, PROLOGUE, EPILOGUE and CHECK EXCEPTION:

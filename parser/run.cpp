@@ -61,16 +61,14 @@ void parseRunElement(ParseState *state, uint64_t depth, Node *run)
 // An expression of a PROPERTY body.
 int buildPropertyExpression(ParseState *state, uint64_t depth, Node *parent)
 {
-    if (createPlainNode(state->run, parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) != nullptr)
-        return 0;
-    failNode(state, "PROPERTY EXPRESSION", state->token.text);
-    return -1;
+    return buildTokenNode(state, depth, parent, "PROPERTY EXPRESSION");
 }
 
 constexpr Component PROPERTY_KEYWORDS[] = {{KIND_EXPRESSION, buildPropertyExpression}};
 constexpr Component PLAIN_STATEMENT_KEYWORDS[] = {{KIND_PRINT, parsePrint}};
 
-// A node that only records the token just read.
+} // namespace
+
 int buildTokenNode(ParseState *state, uint64_t depth, Node *parent, const char *words)
 {
     if (createPlainNode(state->run, parent, state->token.code, state->token.text, placeHere(state, depth)) != nullptr)
@@ -78,8 +76,6 @@ int buildTokenNode(ParseState *state, uint64_t depth, Node *parent, const char *
     failNode(state, words, state->token.text);
     return -1;
 }
-
-} // namespace
 
 // run { element ... }
 int parseRun(ParseState *state, uint64_t depth, Node *parent)

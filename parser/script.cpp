@@ -9,10 +9,7 @@ namespace {
 // The "..." of a STUB body.
 int buildThreePoints(ParseState *state, uint64_t depth, Node *parent)
 {
-    if (createPlainNode(state->run, parent, KIND_THREE_POINTS, state->token.text, placeHere(state, depth)) != nullptr)
-        return 0;
-    failNode(state, "THREE POINTS", "...");
-    return -1;
+    return buildTokenNode(state, depth, parent, "THREE POINTS");
 }
 
 // The signature runs from after the ':' to the '{' or REQUIRE that follows.

@@ -137,6 +137,17 @@ TEST(RepeatedRuns, TwoRunsLiveSideBySide)
 
 namespace {
 
+// A server with the toolkit it needs.
+class ServerTest : public ::testing::Test {
+    int argc = 1;
+    char name[6] = "zepls";
+    char *argv[2] = {name, nullptr};
+    QCoreApplication application{argc, argv};
+
+protected:
+    Server server;
+};
+
 // A notification about the document at path, with its text unless empty.
 void notify(Server *server, const char *method, const QString &path, int version, const char *text = "")
 {
@@ -162,13 +173,8 @@ std::vector<std::string> messagesOf(Server *server, const QString &path)
 // Two documents open at once keep an analysis each: a change of one leaves
 // the other's answers and analysis as they were, is never answered from the
 // old text, and a close releases the closed document's analysis.
-TEST(Analyses, OnePerDocumentUntilChangedOrClosed)
+TEST_F(ServerTest, OneAnalysisPerDocumentUntilChangedOrClosed)
 {
-    int argc = 1;
-    char name[] = "zepls";
-    char *argv[] = {name, nullptr};
-    QCoreApplication application(argc, argv);
-    Server server;
     handleMessage(&server, R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{}})");
     QString a = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-analyses/a.otd"));
     QString b = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-analyses/b.otd"));
@@ -210,13 +216,8 @@ std::vector<std::string> labelsAt(Server *server, const QString &path, int line,
 
 // Each block offers the keywords that start its components, in the order
 // the language reference lists them.
-TEST(Completion, KeywordsOfEachBlock)
+TEST_F(ServerTest, CompletionOffersTheKeywordsOfEachBlock)
 {
-    int argc = 1;
-    char name[] = "zepls";
-    char *argv[] = {name, nullptr};
-    QCoreApplication application(argc, argv);
-    Server server;
     QString otd = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-completion/a.otd"));
     QString otc = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/zepls-completion/b.otc"));
     server.documents[otd] = Document{QString(),
