@@ -122,8 +122,9 @@ QByteArray lineOf(const QByteArray &text, int line);
 // documents standing in for their files, collecting messages when asked.
 Run *checkDocument(Server *server, const QString &path, int lastStage, QList<ReportedMessage> *messages);
 void releaseCheck(Run *run);
-// The document's analysis up to lastStage: the one kept when it went as far,
-// else a new one that takes its place.
+// The document's analysis up to lastStage: the one kept when it stopped at
+// that stage too, else a new one that takes its place (stages may build
+// different trees, so one never answers for another).
 const Analysis *analysisOf(Server *server, const QString &path, int lastStage);
 // Releases every analysis that read path, once it has changed or gone.
 void dropStaleAnalyses(Server *server, const QString &path);
