@@ -1,8 +1,8 @@
 // The instrumentation fragments of OTC classes: class heads, wrapped methods
 // with their pre- and post-conditions, invariants and the UML state chart.
 #include "codegen/codegen.h"
-#include "driver/diagnostics.h"
-#include "form/memory.h"
+#include "base/diagnostics.h"
+#include "base/memory.h"
 
 #include <cctype>
 #include <cinttypes>
@@ -11,39 +11,39 @@ namespace {
 
 // "prefix( (" condition ") , " with the condition between its #line and
 // the instrumentation file's own line.
-void writeAssertion(const Node *condition, const char *call, const char *file)
+void writeAssertion(GenState *gen, const Node *condition, const char *call, const char *file)
 {
-    emitInstr("%s( (", call);
-    sourceLineDirectiveInstr(condition);
-    writeInstr(condition->name);
-    writeInstr(context->noLineDirectives ? ") , " : "\n) , ");
-    emitInstr("0x%" PRIx64 ", %s);\n\n", condition->id, file);
+    emitInstr(gen, "%s( (", call);
+    sourceLineDirectiveInstr(gen, condition);
+    writeInstr(gen, condition->name);
+    writeInstr(gen, gen->run->context->noLineDirectives ? ") , " : "\n) , ");
+    emitInstr(gen, "0x%" PRIx64 ", %s);\n\n", condition->id, file);
 }
 
-void writeClassHead(const Node *owner)
+void writeClassHead(GenState *gen, const Node *owner)
 {
-    writeInstr(owner->kind == KIND_SINGLE_CLASS ? "@CSS@ \n" : "@CLS@ \n");
-    emitInstr("%s\n", owner->name);
-    writeLocation(owner);
-    const FileEntry *entry = entryForFile(owner->fileNo);
-    emitInstr("@CSU@ \n0x%x 0x%x\n", entry != nullptr ? entry->checksumA : 0, entry != nullptr ? entry->checksumB : 0);
-    emitInstr("@CID@ \n0x%" PRIx64 "\n\n", owner->id);
+    writeInstr(gen, owner->kind == KIND_SINGLE_CLASS ? "@CSS@ \n" : "@CLS@ \n");
+    emitInstr(gen, "%s\n", owner->name);
+    writeLocation(gen, owner);
+    const FileEntry *entry = entryForFile(gen->run->context, owner->fileNo);
+    emitInstr(gen, "@CSU@ \n0x%x 0x%x\n", entry != nullptr ? entry->checksumA : 0, entry != nullptr ? entry->checksumB : 0);
+    emitInstr(gen, "@CID@ \n0x%" PRIx64 "\n\n", owner->id);
 }
 
-int writeWrap(const Node *wrap)
+int writeWrap(GenState *gen, const Node *wrap)
 {
-    emitInstr("@WRP@  \n%s\n", wrap->name);
-    writeLocation(wrap);
-    writeInstr("\n");
+    emitInstr(gen, "@WRP@  \n%s\n", wrap->name);
+    writeLocation(gen, wrap);
+    writeInstr(gen, "\n");
     for (const Node *condition = wrap->firstChild; condition != nullptr; condition = condition->nextSibling) {
         if (condition->kind == KIND_REQUIRE) {
-            writeInstr("@PRE@ \n");
-            writeAssertion(condition, "_muv_assert_pre_cond", "_MUV_CLASS_FILE_ACM");
+            writeInstr(gen, "@PRE@ \n");
+            writeAssertion(gen, condition, "_muv_assert_pre_cond", "_MUV_CLASS_FILE_ACM");
         } else if (condition->kind == KIND_ENSURE) {
-            writeInstr("@POS@ \n");
-            writeAssertion(condition, "_muv_assert_post_cond", "_MUV_CLASS_FILE_ACM");
+            writeInstr(gen, "@POS@ \n");
+            writeAssertion(gen, condition, "_muv_assert_post_cond", "_MUV_CLASS_FILE_ACM");
         } else {
-            return failKind(condition);
+            return failKind(gen, condition);
         }
     }
     return 0;
@@ -118,59 +118,59 @@ bool isIdentifierText(const char *name)
 // cannot stand in an identifier written '_'. An identifier never begins
 // with a digit, so the two forms never meet, and the number keeps the
 // second form apart from itself.
-void writeTableName(const Node *state)
+void writeTableName(GenState *gen, const Node *state)
 {
     if (isIdentifierText(state->name)) {
-        emitInstr("Trans_%s", state->name);
+        emitInstr(gen, "Trans_%s", state->name);
         return;
     }
-    emitInstr("Trans_%" PRId64 "_", stateOf(state)->stateNumber);
+    emitInstr(gen, "Trans_%" PRId64 "_", stateOf(state)->stateNumber);
     char spelled[2] = {0, 0};
     for (const char *c = state->name; *c != '\0'; c++) {
         spelled[0] = isIdentifierByte(*c) ? *c : *c == '+' ? 'p' : '_';
-        writeInstr(spelled);
+        writeInstr(gen, spelled);
     }
 }
 
 // The transition table of every state, then the table of states.
-int writeStateTables(const Node *owner, int64_t stateCount)
+int writeStateTables(GenState *gen, const Node *owner, int64_t stateCount)
 {
     TransitionRows grouped;
     if (!groupTransitions(owner, stateCount, &grouped)) {
-        report(50, owner->displayPath, owner->line);
+        report(gen->run, MESSAGE_NO_FREE_MEMORY, owner->displayPath, owner->line);
         return -1;
     }
-    writeInstr("@SCF@ \n");
+    writeInstr(gen, "@SCF@ \n");
     for (const Node *state = owner->firstChild; state != nullptr; state = state->nextSibling) {
         if (state->kind != KIND_UMLSTATE)
             continue;
         StateInfo *info = stateOf(state);
-        writeInstr("     _MUV_STATIC_CONST muv_TransDesc ");
-        writeTableName(state);
-        emitInstr("[%" PRIu64 "] = { {0x%" PRIx64 ", %" PRId64 "L}", info->transitionCount + 1, state->id,
+        writeInstr(gen, "     _MUV_STATIC_CONST muv_TransDesc ");
+        writeTableName(gen, state);
+        emitInstr(gen, "[%" PRIu64 "] = { {0x%" PRIx64 ", %" PRId64 "L}", info->transitionCount + 1, state->id,
                   info->stateNumber);
         for (uint64_t row = grouped.starts[info->stateNumber]; row < grouped.starts[info->stateNumber + 1]; row++) {
             const Node *transition = grouped.rows[row];
             auto *path = static_cast<TransitionInfo *>(transition->payload);
-            emitInstr(", {0x%" PRIx64 ", %" PRId64 "L}", transition->id, stateOf(path->resolvedTo)->stateNumber);
+            emitInstr(gen, ", {0x%" PRIx64 ", %" PRId64 "L}", transition->id, stateOf(path->resolvedTo)->stateNumber);
         }
-        writeInstr(" };\n");
+        writeInstr(gen, " };\n");
     }
     zepFree(grouped.rows);
     zepFree(grouped.starts);
-    emitInstr("\n     _MUV_STATIC_CONST _muv_StateType _ZEP_NbState = %" PRId64 "L;\n", stateCount);
-    emitInstr("     _MUV_STATIC_CONST muv_StateDesc StateChart[%" PRId64 "L] = {", stateCount);
+    emitInstr(gen, "\n     _MUV_STATIC_CONST _muv_StateType _ZEP_NbState = %" PRId64 "L;\n", stateCount);
+    emitInstr(gen, "     _MUV_STATIC_CONST muv_StateDesc StateChart[%" PRId64 "L] = {", stateCount);
     bool first = true;
     for (const Node *state = owner->firstChild; state != nullptr; state = state->nextSibling) {
         if (state->kind != KIND_UMLSTATE)
             continue;
-        emitInstr("%s%56s{(_muv_Car*)\"%s\", 0x%" PRIx64 ", %" PRIu64 ", ", first ? "\n" : ",\n", "", state->name,
+        emitInstr(gen, "%s%56s{(_muv_Car*)\"%s\", 0x%" PRIx64 ", %" PRIu64 ", ", first ? "\n" : ",\n", "", state->name,
                   state->id, stateOf(state)->transitionCount + 1);
-        writeTableName(state);
-        writeInstr("}");
+        writeTableName(gen, state);
+        writeInstr(gen, "}");
         first = false;
     }
-    emitInstr("\n%54s};\n\n", "");
+    emitInstr(gen, "\n%54s};\n\n", "");
     return 0;
 }
 
@@ -220,19 +220,19 @@ const char *const STATE_UPDATE_HEAD =
 
 // The state-update body; before any state is known the reports carry the
 // number of the class's observation state.
-void writeStateUpdate(const Node *owner)
+void writeStateUpdate(GenState *gen, const Node *owner)
 {
-    uint64_t observation = owner->id + 3000000;
-    writeInstr(STATE_UPDATE_HEAD);
-    emitInstr("           _muv_illegal_transition(0x%" PRIx64 ", _MUV_CLASS_FILE_CLS);\n", observation);
-    writeInstr("         else\n"
+    uint64_t observation = owner->id + RECORD_STATE_BASE;
+    writeInstr(gen, STATE_UPDATE_HEAD);
+    emitInstr(gen, "           _muv_illegal_transition(0x%" PRIx64 ", _MUV_CLASS_FILE_CLS);\n", observation);
+    writeInstr(gen, "         else\n"
                "           _muv_illegal_transition(StateChart[OldState].Id, _MUV_CLASS_FILE_CLS);\n"
                "       }\n"
                "       else\n"
                "       {\n"
                "         if(OldState==-1L)\n");
-    emitInstr("           _muv_multiple_transitions(0x%" PRIx64 ", _MUV_CLASS_FILE_CLS);\n", observation);
-    writeInstr("         else\n"
+    emitInstr(gen, "           _muv_multiple_transitions(0x%" PRIx64 ", _MUV_CLASS_FILE_CLS);\n", observation);
+    writeInstr(gen, "         else\n"
                "           _muv_multiple_transitions(StateChart[OldState].Id, _MUV_CLASS_FILE_CLS);\n"
                "       }\n"
                "\n"
@@ -242,48 +242,48 @@ void writeStateUpdate(const Node *owner)
 }
 
 // The state-check body: one case per state testing all its expressions.
-int writeStateCheck(const Node *owner)
+int writeStateCheck(GenState *gen, const Node *owner)
 {
-    writeInstr("@SCK@ \n     _muv_Boolean Res = _krn_false;\n\n     switch(State)\n     {\n");
+    writeInstr(gen, "@SCK@ \n     _muv_Boolean Res = _krn_false;\n\n     switch(State)\n     {\n");
     for (const Node *state = owner->firstChild; state != nullptr; state = state->nextSibling) {
         if (state->kind != KIND_UMLSTATE)
             continue;
-        emitInstr("           case %" PRId64 "L : if( ", stateOf(state)->stateNumber);
+        emitInstr(gen, "           case %" PRId64 "L : if( ", stateOf(state)->stateNumber);
         bool first = true;
         for (const Node *expression = state->firstChild; expression != nullptr; expression = expression->nextSibling) {
             if (expression->kind != KIND_EXPRESSION)
-                return failKind(expression);
-            writeInstr(first ? "( " : "\n                       && ( ");
+                return failKind(gen, expression);
+            writeInstr(gen, first ? "( " : "\n                       && ( ");
             first = false;
-            sourceLineDirectiveInstr(expression);
-            writeInstr(expression->name);
-            writeInstr(context->noLineDirectives ? " )" : "\n)");
+            sourceLineDirectiveInstr(gen, expression);
+            writeInstr(gen, expression->name);
+            writeInstr(gen, gen->run->context->noLineDirectives ? " )" : "\n)");
         }
         // A state without conditions always holds, as a conjunction of
         // nothing is true.
         if (first)
-            writeInstr("1");
-        writeInstr(" )\n                       Res=_krn_true;\n                     break;\n");
+            writeInstr(gen, "1");
+        writeInstr(gen, " )\n                       Res=_krn_true;\n                     break;\n");
     }
-    writeInstr("     }\n     return(Res);\n\n");
+    writeInstr(gen, "     }\n     return(Res);\n\n");
     return 0;
 }
 
 } // namespace
 
-int generateContracts(Node *owner)
+int generateContracts(GenState *gen, Node *owner)
 {
-    writeClassHead(owner);
+    writeClassHead(gen, owner);
     int64_t states = 0;
     for (Node *child = owner->firstChild; child != nullptr; child = child->nextSibling) {
         switch (child->kind) {
         case KIND_WRAP:
-            if (writeWrap(child) != 0)
+            if (writeWrap(gen, child) != 0)
                 return -1;
             break;
         case KIND_INVARIANT:
-            writeInstr("@INV@ \n");
-            writeAssertion(child, "_muv_assert_invariant", "_MUV_CLASS_FILE_CLS");
+            writeInstr(gen, "@INV@ \n");
+            writeAssertion(gen, child, "_muv_assert_invariant", "_MUV_CLASS_FILE_CLS");
             break;
         case KIND_UMLSTATE:
             stateOf(child)->stateNumber = states++;
@@ -292,13 +292,13 @@ int generateContracts(Node *owner)
             stateOf(static_cast<TransitionInfo *>(child->payload)->resolvedFrom)->transitionCount++;
             break;
         default:
-            return failKind(child);
+            return failKind(gen, child);
         }
     }
     if (states == 0)
         return 0;
-    if (writeStateTables(owner, states) != 0)
+    if (writeStateTables(gen, owner, states) != 0)
         return -1;
-    writeStateUpdate(owner);
-    return writeStateCheck(owner);
+    writeStateUpdate(gen, owner);
+    return writeStateCheck(gen, owner);
 }

@@ -1,19 +1,19 @@
 // The command line: options, source names and the usage text.
 #include "driver/commandline.h"
-#include "driver/diagnostics.h"
-#include "form/memory.h"
+#include "base/diagnostics.h"
+#include "base/memory.h"
 
 #include <QCoreApplication>
 #include <strings.h>
 
-enum : uint64_t { DEFAULT_MAX_ERRORS = 30, LARGEST_MAX_ERRORS = 30000 };
+enum : uint64_t { LARGEST_MAX_ERRORS = 30000 };
 
-SourceName *appendSourceName(SourceName *list, const char *name)
+SourceName *appendSourceName(Run *run, SourceName *list, const char *name)
 {
     char *copy = zepCopyText(name);
     if (copy == nullptr)
         return nullptr;
-    const char *interned = intern(copy);
+    const char *interned = intern(run, copy);
     SourceName *cell = interned != nullptr ? static_cast<SourceName *>(zepAlloc(sizeof(SourceName))) : nullptr;
     if (cell == nullptr) {
         if (interned == nullptr)
@@ -50,31 +50,31 @@ struct OptionCounts {
 };
 
 // Reports a missing or repeated option; -1 when one was reported.
-int checkCount(unsigned count, const char *option, bool onceOnly)
+int checkCount(Run *run, unsigned count, const char *option, bool onceOnly)
 {
     if (count == 0) {
-        report(60, nullptr, 0, QString::fromLatin1(option));
+        report(run, MESSAGE_OPTION_MISSING, nullptr, 0, QString::fromLatin1(option));
         return -1;
     }
     if (onceOnly && count > 1) {
-        report(61, nullptr, 0, QString::fromLatin1(option));
+        report(run, MESSAGE_OPTION_REPEATED, nullptr, 0, QString::fromLatin1(option));
         return -1;
     }
     return 0;
 }
 
-int checkCounts(const OptionCounts &counts)
+int checkCounts(Run *run, const OptionCounts &counts)
 {
     if (counts.sources == 0) {
-        report(59, nullptr, 0);
+        report(run, MESSAGE_NO_SOURCES, nullptr, 0);
         return -1;
     }
-    if (checkCount(counts.language, "-G", true) != 0 || checkCount(counts.code, "-O", true) != 0 ||
-        checkCount(counts.instr, "-OTI", false) != 0 || checkCount(counts.dynamic, "-TDF", false) != 0 ||
-        checkCount(counts.instr, "-OTI", true) != 0)
+    if (checkCount(run, counts.language, "-G", true) != 0 || checkCount(run, counts.code, "-O", true) != 0 ||
+        checkCount(run, counts.instr, "-OTI", false) != 0 || checkCount(run, counts.dynamic, "-TDF", false) != 0 ||
+        checkCount(run, counts.instr, "-OTI", true) != 0)
         return -1;
     if (counts.benchLog > 1) {
-        report(61, nullptr, 0, QStringLiteral("-BENCH_LOG"));
+        report(run, MESSAGE_OPTION_REPEATED, nullptr, 0, QStringLiteral("-BENCH_LOG"));
         return -1;
     }
     return 0;
@@ -87,10 +87,10 @@ bool isOption(const char *argument, const char *option)
 
 } // namespace
 
-int parseCommandLine(int argc, char **argv)
+int parseCommandLine(Run *run, int argc, char **argv)
 {
     if (argc <= 1) {
-        report(59, nullptr, 0);
+        report(run, MESSAGE_NO_SOURCES, nullptr, 0);
         return -1;
     }
     OptionCounts counts;
@@ -100,10 +100,10 @@ int parseCommandLine(int argc, char **argv)
         unsigned *count;
     };
     const PathOption pathOptions[] = {
-        {"-O", &context->codePath, &counts.code},
-        {"-OTI", &context->instrPath, &counts.instr},
-        {"-TDF", &context->dynamicPath, &counts.dynamic},
-        {"-BENCH_LOG", &context->benchLogPath, &counts.benchLog},
+        {"-O", &run->context->codePath, &counts.code},
+        {"-OTI", &run->context->instrPath, &counts.instr},
+        {"-TDF", &run->context->dynamicPath, &counts.dynamic},
+        {"-BENCH_LOG", &run->context->benchLogPath, &counts.benchLog},
     };
     for (int i = 1; i < argc; i++) {
         const char *argument = argv[i];
@@ -111,30 +111,29 @@ int parseCommandLine(int argc, char **argv)
         for (const PathOption &option : pathOptions)
             takesValue = takesValue || isOption(argument, option.name);
         if (takesValue && i + 1 >= argc) {
-            report(57, nullptr, 0, QString::fromLocal8Bit(argument));
+            report(run, MESSAGE_OPTION_NEEDS_ARGUMENT, nullptr, 0, QString::fromLocal8Bit(argument));
             return -1;
         }
         if (isOption(argument, "-G")) {
             if (!isOption(argv[i + 1], "C++")) {
-                report(56, nullptr, 0, QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argument));
+                report(run, MESSAGE_BAD_OPTION_VALUE, nullptr, 0, QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argument));
                 return -1;
             }
-            context->language = LANGUAGE_CPP;
             counts.language++;
             i++;
         } else if (isOption(argument, "-E")) {
             uint64_t value = leadingNumber(argv[i + 1]);
             if (value == 0 || value > LARGEST_MAX_ERRORS) {
-                context->maxErrors = DEFAULT_MAX_ERRORS;
-                report(58, nullptr, 0, QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argument));
+                run->maxErrors = DEFAULT_MAX_ERRORS;
+                report(run, MESSAGE_MAX_ERRORS_RANGE, nullptr, 0, QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argument));
                 return -1;
             }
-            context->maxErrors = value;
+            run->maxErrors = value;
             i++;
         } else if (isOption(argument, "-NODLINE")) {
-            context->noLineDirectives = 1;
+            run->context->noLineDirectives = 1;
         } else if (isOption(argument, "-NOPATH")) {
-            context->noPath = 1;
+            run->context->noPath = 1;
         } else if (takesValue) {
             for (const PathOption &option : pathOptions) {
                 if (isOption(argument, option.name)) {
@@ -144,16 +143,16 @@ int parseCommandLine(int argc, char **argv)
             }
             i++;
         } else {
-            SourceName *list = appendSourceName(context->sourceNames, argument);
+            SourceName *list = appendSourceName(run, run->context->sourceNames, argument);
             if (list == nullptr) {
-                report(47, nullptr, 0, QString::fromLocal8Bit(argument));
+                report(run, MESSAGE_NO_MEMORY_FOR_FILENAME, nullptr, 0, QString::fromLocal8Bit(argument));
                 return -1;
             }
-            context->sourceNames = list;
+            run->context->sourceNames = list;
             counts.sources++;
         }
     }
-    return checkCounts(counts);
+    return checkCounts(run, counts);
 }
 
 void printUsage()

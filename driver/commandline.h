@@ -1,6 +1,6 @@
 #pragma once
 #include "form/form.h"
 
-int parseCommandLine(int argc, char **argv);
+int parseCommandLine(Run *run, int argc, char **argv);
 void printUsage();
-SourceName *appendSourceName(SourceName *list, const char *name);
+SourceName *appendSourceName(Run *run, SourceName *list, const char *name);

@@ -1,6 +1,6 @@
 // Program entry: the toolkit, the installation directory, the message
 // translations and the banner, then the run.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "driver/run.h"
 #include "form/form.h"
 

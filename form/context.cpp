@@ -1,16 +1,9 @@
-// The run's Context, its file entries and the run-wide scalars.
-#include "driver/files.h"
+// The run's Context and its file entries.
 #include "form/form.h"
-#include "form/memory.h"
+#include "base/memory.h"
 
 #include <cstdlib>
 #include <cstring>
-
-uint64_t errorCount;
-uint64_t nextId = 2;
-uint32_t currentFileNo = 1;
-uint32_t otdFileCount;
-Context *context;
 
 const char *const TOOL_TITLE = "V++ Oved Izodazir";
 const char *const FEATURE_LABEL = "Object Testing";
@@ -22,20 +15,8 @@ Context *createContext()
     if (made == nullptr)
         return nullptr;
     memset(made, 0, sizeof(Context));
-    made->language = LANGUAGE_CPP;
     made->featureLabel = FEATURE_LABEL;
     made->toolTitle = TOOL_TITLE;
-    made->maxErrors = 30;
-    // A target directory that is set but cannot be copied fails the Context
-    // rather than being silently dropped from the generated code.
-    const char *target = getenv("KRNTGT");
-    made->targetDirectory = copyEnvironment("KRNTGT");
-    bool targetLost = target != nullptr && *target != '\0' && made->targetDirectory == nullptr;
-    made->workingDirectory = targetLost ? nullptr : currentDirectoryPrefix(nullptr, 0);
-    if (made->workingDirectory == nullptr) {
-        zepFree(made);
-        return nullptr;
-    }
     return made;
 }
 
@@ -56,7 +37,7 @@ void releaseContext(Context *released)
     zepFree(released);
 }
 
-FileEntry *entryForFile(uint32_t fileNo)
+FileEntry *entryForFile(const Context *context, uint32_t fileNo)
 {
     if (context == nullptr)
         return nullptr;

@@ -1,6 +1,6 @@
 // A readable listing of the tree, for developers chasing a parser or
 // expansion fault; the run itself never prints it.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "form/form.h"
 
 static void dumpNameList(FILE *out, const NameEntry *list)
@@ -133,7 +133,7 @@ static bool dumpKind(FILE *out, const Node *node)
     return false;
 }
 
-void dumpTree(const Node *node, FILE *out)
+void dumpTree(Run *run, const Node *node, FILE *out)
 {
     for (; node != nullptr; node = node->nextSibling) {
         bool isRoot = node->kind == KIND_SCRIPT;
@@ -143,9 +143,9 @@ void dumpTree(const Node *node, FILE *out)
         }
         fprintf(out, "[id=%lu sid=%lu] ", (unsigned long)node->id, (unsigned long)node->sid);
         if (!dumpKind(out, node))
-            report(48, node->displayPath, node->line, messageArgument(node->name));
+            report(run, MESSAGE_UNKNOWN_TOKEN, node->displayPath, node->line, messageArgument(node->name));
         if (!isRoot)
             fprintf(out, "  (%s:%ld)\n", orEmpty(node->fileName), (long)node->line);
-        dumpTree(node->firstChild, out);
+        dumpTree(run, node->firstChild, out);
     }
 }

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/diagnostics.h"
+
 // Kind codes. They are the scanner's token codes: a node's kind is the code
 // of the token that introduces it, so one table serves scanner, parser,
 // writers and generators. Some codes are only ever tokens, some only kinds.
@@ -100,12 +102,15 @@ enum : uint32_t {
     KIND_ERROR = 9609,
 };
 
+// Record numbers above an element's id: its message (MS) and text (TX)
+// records, and the observation state of a contract class, which the
+// generated code names too.
+enum : uint64_t { RECORD_MESSAGE_BASE = 1000000, RECORD_TEXT_BASE = 2000000, RECORD_STATE_BASE = 3000000 };
+
 // Blocks, includes and chains of bases nest at most this deep; deeper ones
 // are refused with message 0, so that no pass can run out of stack.
 enum : uint64_t { NESTING_LIMIT = 512 };
 
-enum : uint32_t { TAG_NAME = 300, TAG_PARAMETER = 301 };
-enum : uint32_t { LANGUAGE_CPP = 555 };
 
 // A growable heap text. Starts at 2048 bytes and grows as needed.
 struct TextBuffer {
@@ -118,7 +123,6 @@ struct Node;
 
 struct NameEntry {
     const char *text;
-    uint32_t tag;
     const char *formal;
     NameEntry *next;
     NameEntry *registryNext; // every entry ever made, for the bulk release
@@ -230,6 +234,8 @@ struct Node {
 struct NodePlace {
     const char *directory;
     const char *fileName;
+    const char *displayPath; // the file as messages name it
+    uint32_t fileNo;
     uint64_t line;
     SpanWords span;
     uint64_t depth;
@@ -255,24 +261,10 @@ struct FileEntry {
     FileEntry *nextEntry;
 };
 
-struct ReportedMessage;
-
-// What a run takes from its caller besides the command line: where its
-// messages go and the texts that stand in for files on disk. A run without
-// hooks prints its messages and reads every file from the disk.
-struct RunHooks {
-    void *owner;
-    void (*deliver)(void *owner, const ReportedMessage &message);
-    // The text standing for the file at path (directory and name joined),
-    // or false when the file is read from the disk.
-    bool (*findDocument)(void *owner, const char *path, const char **bytes, size_t *length);
-};
-
 struct Context {
     SourceName *sourceNames;
     FileEntry *fileEntries;
     uint32_t fileCount;
-    uint32_t language;
     const char *featureLabel;
     const char *toolTitle;
     const char *workingDirectory;
@@ -282,23 +274,51 @@ struct Context {
     const char *instrPath;
     FILE *instrStream;
     const char *dynamicPath;
-    uint64_t maxErrors;
     uint32_t noLineDirectives;
     uint32_t noPath;
     const char *benchLogPath;
     FILE *benchLog;
-    TextBuffer *captureBuffer;
-    const RunHooks *hooks;
     // How deep INCLUDE statements nest at this moment.
     uint64_t includeDepth;
 };
 
-// Run-wide state.
-extern uint64_t errorCount;
-extern uint64_t nextId;
-extern uint32_t currentFileNo;
-extern uint32_t otdFileCount;
-extern Context *context;
+// Everything one run of the translator owns, made by the run sequence and
+// handed to every stage, as the first argument of each routine that needs
+// it: two runs never share anything but the allocation layer. The stages
+// above the internal form keep their state here too, behind pointers to
+// types of their own.
+struct PoolSlot;
+struct ScopeSlot;
+struct GenState;
+struct OutputBuffer;
+struct Run : Diagnostics {
+    Context *context;
+    Node *root;
+    // The string pool (pool.cpp).
+    PoolSlot *poolSlots;
+    size_t poolSlotCount, poolEntryCount;
+    // Every NameSegment and NameEntry made, for the bulk release (lists.cpp).
+    NameSegment *segmentRegistry;
+    NameEntry *parameterRegistry;
+    size_t segmentCount, parameterCount;
+    // The id of the next node, and how many OTD scripts were read.
+    uint64_t nextId;
+    uint32_t otdFileCount;
+    // Resolution and expansion: the index of large scopes (scope.cpp), the
+    // classes whose base is being resolved now (coming back to one of them
+    // finds no base instead of recursing without end), how deep expansion
+    // recurses.
+    ScopeSlot *scopeSlots;
+    size_t scopeSlotCount, scopeUsedCount;
+    const Node *lastIndexed;
+    const Node *resolving[64];
+    size_t resolvingCount;
+    uint64_t expansionDepth;
+    // The generator's state while it runs.
+    GenState *gen;
+    // The write buffers of the open output files.
+    OutputBuffer *outputBuffers;
+};
 
 extern const char *const TOOL_TITLE;
 extern const char *const FEATURE_LABEL;
@@ -308,66 +328,65 @@ extern const char *const RELEASE_TEXT;
 // String pool. intern takes a heap block: it returns that block, now owned by
 // the pool, or the equal text already pooled (freeing the block); null when
 // the pool entry cannot be made (the caller still owns the block).
-const char *intern(char *text);
+const char *intern(Run *run, char *text);
 // Copies length bytes of text and interns the copy; null on failure.
-const char *internCopy(const char *text, size_t length);
-const char *internText(const char *text);
+const char *internCopy(Run *run, const char *text, size_t length);
+const char *internText(Run *run, const char *text);
 // The pooled text equal to the length bytes at text, or null when none is.
-const char *findInterned(const char *text, size_t length);
-void clearStringPool();
-void releaseStringPool();
+const char *findInterned(Run *run, const char *text, size_t length);
+void releaseStringPool(Run *run);
 
 // Context and file entries.
 Context *createContext();
 void releaseContext(Context *context);
-FileEntry *entryForFile(uint32_t fileNo);
+FileEntry *entryForFile(const Context *context, uint32_t fileNo);
 
 // Nodes.
 Node *createRoot();
-Node *createNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place);
-Node *createPlainNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place);
-Node *createListNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place, NameEntry *list);
-Node *createClassNode(Node *parent, const char *name, const NodePlace &place, NameEntry *parameters, NameSegment *base);
-Node *createCallNode(Node *parent, const char *name, const NodePlace &place, NameSegment *target, NameEntry *arguments);
-Node *createPropertyCheckNode(Node *parent, const char *name, const NodePlace &place, const char *label,
+Node *createNode(Run *run, Node *parent, uint32_t kind, const char *name, const NodePlace &place);
+Node *createPlainNode(Run *run, Node *parent, uint32_t kind, const char *name, const NodePlace &place);
+Node *createListNode(Run *run, Node *parent, uint32_t kind, const char *name, const NodePlace &place, NameEntry *list);
+Node *createClassNode(Run *run, Node *parent, const char *name, const NodePlace &place, NameEntry *parameters, NameSegment *base);
+Node *createCallNode(Run *run, Node *parent, const char *name, const NodePlace &place, NameSegment *target, NameEntry *arguments);
+Node *createPropertyCheckNode(Run *run, Node *parent, const char *name, const NodePlace &place, const char *label,
                               NameSegment *target, NameEntry *arguments, const SpanWords &span);
-Node *createStubCheckNode(Node *parent, const char *name, const NodePlace &place);
-Node *createOnErrorNode(Node *parent, const char *name, const NodePlace &place);
-Node *createConditionNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place, const SpanWords &span);
-Node *createInvariantNode(Node *parent, const char *name, const NodePlace &place, const SpanWords &span);
-Node *createRunNode(Node *parent, const char *name, const NodePlace &place, NameSegment *component);
-Node *createStateNode(Node *parent, const char *name, const NodePlace &place);
-Node *createTransitionNode(Node *parent, const char *name, const NodePlace &place, const char *fromState,
+Node *createStubCheckNode(Run *run, Node *parent, const char *name, const NodePlace &place);
+Node *createOnErrorNode(Run *run, Node *parent, const char *name, const NodePlace &place);
+Node *createConditionNode(Run *run, Node *parent, uint32_t kind, const char *name, const NodePlace &place, const SpanWords &span);
+Node *createInvariantNode(Run *run, Node *parent, const char *name, const NodePlace &place, const SpanWords &span);
+Node *createRunNode(Run *run, Node *parent, const char *name, const NodePlace &place, NameSegment *component);
+Node *createStateNode(Run *run, Node *parent, const char *name, const NodePlace &place);
+Node *createTransitionNode(Run *run, Node *parent, const char *name, const NodePlace &place, const char *fromState,
                            const char *toState);
-Node *createCheckNode(Node *parent, const NodePlace &place, const char *label, const char *condition,
+Node *createCheckNode(Run *run, Node *parent, const NodePlace &place, const char *label, const char *condition,
                       const SpanWords &span);
-Node *createStubNode(Node *parent, const char *name, const NodePlace &place, const char *signature);
+Node *createStubNode(Run *run, Node *parent, const char *name, const NodePlace &place, const char *signature);
+
+// Whether kind is one of native code's six kinds (a line or block opened by
+// `#`, c++ or java).
+inline bool isNativeKind(uint32_t kind)
+{
+    return kind >= KIND_NATIVE_LINE && kind <= KIND_JAVA_BLOCK;
+}
 
 // Whether kind is a kind code of the internal form.
 bool isKnownKind(uint32_t kind);
 // The element's name in messages and in the dump ("TEST CLASS", "CHECK" ...).
 const char *kindName(uint32_t kind);
 
-Node *parentOf(const Node *node);
-Node *firstChildOf(const Node *node);
-Node *nextSiblingOf(const Node *node);
-Node *lastChildOf(const Node *node);
-Node *prevSiblingOf(const Node *node);
 Node *rootOf(Node *node);
 
 // Lists.
-NameEntry *buildNameList(const char *text);
-NameEntry *buildParameterList(const char *text);
-NameSegment *appendSegment(NameSegment *list, const char *text, NameEntry *arguments);
+NameEntry *buildNameList(Run *run, const char *text);
+NameEntry *buildParameterList(Run *run, const char *text);
+NameSegment *appendSegment(Run *run, NameSegment *list, const char *text, NameEntry *arguments);
 // A fresh list with the same entries (texts shared); -1 when memory runs
 // out (the entries made stay recorded).
-int copyNameList(const NameEntry *list, NameEntry **copy);
+int copyNameList(Run *run, const NameEntry *list, NameEntry **copy);
 Cell *appendCell(Cell *list, void *value);
 void releaseCells(Cell *list);
-void joinSegments(char *buffer, const NameSegment *segments);
-void clearRegistries();
-void releaseSegments();
-void releaseParameters();
+void releaseSegments(Run *run);
+void releaseParameters(Run *run);
 
 // Text buffers. appendText reports message 41 and frees the buffer when it
 // cannot grow; it returns -1 then.
@@ -375,7 +394,7 @@ int initTextBuffer(TextBuffer *buffer);
 // Makes room for extra more bytes and a terminator; -1 when memory runs out
 // (the buffer is left as it was).
 int reserveText(TextBuffer *buffer, size_t extra);
-int appendText(TextBuffer *buffer, const char *text);
+int appendText(Run *run, TextBuffer *buffer, const char *text);
 // Copies length bytes between texts that do not overlap. Nearly every piece
 // of text is short, and two moves of a fixed size, made inline, cost less
 // than a call of the C library.
@@ -421,5 +440,5 @@ enum : size_t { DIGITS_ROOM = 24 };
 char *writeDigits(char *end, uint64_t value, unsigned base);
 
 // Release and dump.
-void releaseTree(Node *node);
-void dumpTree(const Node *node, FILE *out = stderr);
+void releaseTree(Run *run, Node *node);
+void dumpTree(Run *run, const Node *node, FILE *out = stderr);

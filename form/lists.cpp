@@ -1,52 +1,42 @@
 // Name lists, parameter lists, qualified names, cell lists and text buffers.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "form/form.h"
-#include "form/memory.h"
+#include "base/memory.h"
 
 #include <cstring>
 
 enum : size_t { BUFFER_STEP = 2048 };
 
-// Every NameSegment and NameEntry ever made, newest first: cells may be
-// shared between payloads and copies, so they are freed only from here.
-// Where records are freed by number the chains need not be walked, which on
-// a large script would touch every cell again at the end of the run.
-static NameSegment *segmentRegistry;
-static NameEntry *parameterRegistry;
-static size_t segmentCount, parameterCount;
+// Every NameSegment and NameEntry ever made is kept in the run's
+// registries, newest first: cells may be shared between payloads and copies,
+// so they are freed only from there. Where records are freed by number the
+// chains need not be walked, which on a large script would touch every cell
+// again at the end of the run.
 
-void clearRegistries()
+void releaseSegments(Run *run)
 {
-    segmentRegistry = nullptr;
-    parameterRegistry = nullptr;
-    segmentCount = 0;
-    parameterCount = 0;
-}
-
-void releaseSegments()
-{
-    if (!zepFreeRecords(segmentCount)) {
-        while (segmentRegistry != nullptr) {
-            NameSegment *next = segmentRegistry->registryNext;
-            zepFreeRecord(segmentRegistry);
-            segmentRegistry = next;
+    if (!zepFreeRecords(run->segmentCount)) {
+        while (run->segmentRegistry != nullptr) {
+            NameSegment *next = run->segmentRegistry->registryNext;
+            zepFreeRecord(run->segmentRegistry);
+            run->segmentRegistry = next;
         }
     }
-    segmentRegistry = nullptr;
-    segmentCount = 0;
+    run->segmentRegistry = nullptr;
+    run->segmentCount = 0;
 }
 
-void releaseParameters()
+void releaseParameters(Run *run)
 {
-    if (!zepFreeRecords(parameterCount)) {
-        while (parameterRegistry != nullptr) {
-            NameEntry *next = parameterRegistry->registryNext;
-            zepFreeRecord(parameterRegistry);
-            parameterRegistry = next;
+    if (!zepFreeRecords(run->parameterCount)) {
+        while (run->parameterRegistry != nullptr) {
+            NameEntry *next = run->parameterRegistry->registryNext;
+            zepFreeRecord(run->parameterRegistry);
+            run->parameterRegistry = next;
         }
     }
-    parameterRegistry = nullptr;
-    parameterCount = 0;
+    run->parameterRegistry = nullptr;
+    run->parameterCount = 0;
 }
 
 int initTextBuffer(TextBuffer *buffer)
@@ -119,29 +109,29 @@ int reserveText(TextBuffer *buffer, size_t extra)
     return 0;
 }
 
-int appendText(TextBuffer *buffer, const char *text)
+int appendText(Run *run, TextBuffer *buffer, const char *text)
 {
     if (appendBytes(buffer, text, strlen(text)) == 0)
         return 0;
-    report(41, nullptr, 0, messageArgument(buffer->text));
+    report(run, MESSAGE_NO_MEMORY_TO_GROW_BUFFER, nullptr, 0, messageArgument(buffer->text));
     freeTextBuffer(buffer);
     return -1;
 }
 
 // Makes an entry for one finished item, records it and appends it.
-static bool endItem(NameEntry **head, NameEntry **tail, const TextBuffer &item, uint32_t tag)
+static bool endItem(Run *run, NameEntry **head, NameEntry **tail, const TextBuffer &item)
 {
     NameEntry *entry = static_cast<NameEntry *>(zepAllocRecord(sizeof(NameEntry)));
     if (entry == nullptr)
         return false;
-    const char *text = internCopy(item.text, item.length);
+    const char *text = internCopy(run, item.text, item.length);
     if (text == nullptr) {
         zepFreeRecord(entry);
         return false;
     }
-    *entry = {text, tag, nullptr, nullptr, parameterRegistry};
-    parameterRegistry = entry;
-    parameterCount++;
+    *entry = {text, nullptr, nullptr, run->parameterRegistry};
+    run->parameterRegistry = entry;
+    run->parameterCount++;
     if (*tail != nullptr)
         (*tail)->next = entry;
     else
@@ -156,7 +146,7 @@ static bool isNameByte(char c)
 }
 
 // name-list = [word] { "," [word] }, words of letters, digits, "_" and "+"
-NameEntry *buildNameList(const char *text)
+NameEntry *buildNameList(Run *run, const char *text)
 {
     TextBuffer word;
     if (initTextBuffer(&word) != 0)
@@ -168,7 +158,7 @@ NameEntry *buildNameList(const char *text)
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
             blankSeen = true;
         } else if (c == ',' || c == '\0') {
-            if (!endItem(&head, &tail, word, TAG_NAME))
+            if (!endItem(run, &head, &tail, word))
                 break;
             if (c == '\0') {
                 freeTextBuffer(&word);
@@ -236,7 +226,7 @@ struct ParameterScan {
 };
 
 // parameter-list = item { "," item }, split at top-level commas only
-NameEntry *buildParameterList(const char *text)
+NameEntry *buildParameterList(Run *run, const char *text)
 {
     TextBuffer item;
     if (initTextBuffer(&item) != 0)
@@ -246,12 +236,12 @@ NameEntry *buildParameterList(const char *text)
     for (const char *p = text;; p++) {
         char c = *p;
         if (c == '\0') {
-            bool made = scan.balanced() && endItem(&head, &tail, item, TAG_PARAMETER);
+            bool made = scan.balanced() && endItem(run, &head, &tail, item);
             freeTextBuffer(&item);
             return made ? head : nullptr;
         }
         if (scan.splitsAt(c)) {
-            if (!endItem(&head, &tail, item, TAG_PARAMETER))
+            if (!endItem(run, &head, &tail, item))
                 break;
             item.length = 0;
             item.text[0] = '\0';
@@ -265,14 +255,14 @@ NameEntry *buildParameterList(const char *text)
     return nullptr;
 }
 
-NameSegment *appendSegment(NameSegment *list, const char *text, NameEntry *arguments)
+NameSegment *appendSegment(Run *run, NameSegment *list, const char *text, NameEntry *arguments)
 {
     NameSegment *segment = static_cast<NameSegment *>(zepAllocRecord(sizeof(NameSegment)));
     if (segment == nullptr)
         return nullptr;
-    *segment = {text, arguments, nullptr, nullptr, segmentRegistry};
-    segmentRegistry = segment;
-    segmentCount++;
+    *segment = {text, arguments, nullptr, nullptr, run->segmentRegistry};
+    run->segmentRegistry = segment;
+    run->segmentCount++;
     if (list == nullptr)
         return segment;
     NameSegment *last = list;
@@ -282,16 +272,16 @@ NameSegment *appendSegment(NameSegment *list, const char *text, NameEntry *argum
     return list;
 }
 
-int copyNameList(const NameEntry *list, NameEntry **copy)
+int copyNameList(Run *run, const NameEntry *list, NameEntry **copy)
 {
     NameEntry *head = nullptr, *tail = nullptr;
     for (; list != nullptr; list = list->next) {
         NameEntry *entry = static_cast<NameEntry *>(zepAllocRecord(sizeof(NameEntry)));
         if (entry == nullptr)
             return -1;
-        *entry = {list->text, list->tag, list->formal, nullptr, parameterRegistry};
-        parameterRegistry = entry;
-        parameterCount++;
+        *entry = {list->text, list->formal, nullptr, run->parameterRegistry};
+        run->parameterRegistry = entry;
+        run->parameterCount++;
         if (tail != nullptr)
             tail->next = entry;
         else
@@ -323,17 +313,4 @@ void releaseCells(Cell *list)
         zepFree(list);
         list = next;
     }
-}
-
-void joinSegments(char *buffer, const NameSegment *segments)
-{
-    char *end = buffer + strlen(buffer);
-    for (const NameSegment *segment = segments; segment != nullptr; segment = segment->next) {
-        size_t length = strlen(segment->text);
-        memcpy(end, segment->text, length);
-        end += length;
-        if (segment->next != nullptr)
-            *end++ = '.';
-    }
-    *end = '\0';
 }

@@ -1,8 +1,7 @@
 // Node construction, navigation and the bulk release of the tree.
-#include "driver/diagnostics.h"
-#include "driver/files.h"
+#include "base/diagnostics.h"
 #include "form/form.h"
-#include "form/memory.h"
+#include "base/memory.h"
 
 #include <cstring>
 
@@ -90,26 +89,8 @@ bool isKnownKind(uint32_t kind)
     return kindName(kind) != nullptr;
 }
 
-// Nodes come file after file, so the display path of the last node's file
-// is kept: pooled texts are compared by pointer. A new run starts with a new
-// root, after the pool of the last one is gone, and forgets it.
-static struct {
-    const char *directory, *fileName, *displayPath;
-} lastPlace;
-
-static const char *displayPathOf(const NodePlace &place)
-{
-    if (place.directory == lastPlace.directory && place.fileName == lastPlace.fileName)
-        return lastPlace.displayPath;
-    const char *path = makeDisplayPath(place.directory, place.fileName);
-    if (path != nullptr)
-        lastPlace = {place.directory, place.fileName, path};
-    return path;
-}
-
 Node *createRoot()
 {
-    lastPlace = {};
     Node *root = static_cast<Node *>(zepAllocRecord(sizeof(Node)));
     if (root == nullptr)
         return nullptr;
@@ -131,7 +112,7 @@ static void appendChild(Node *parent, Node *node)
     parent->lastChild = node;
 }
 
-Node *createNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place)
+Node *createNode(Run *run, Node *parent, uint32_t kind, const char *name, const NodePlace &place)
 {
     if (parent == nullptr)
         return nullptr;
@@ -139,23 +120,15 @@ Node *createNode(Node *parent, uint32_t kind, const char *name, const NodePlace 
     if (node == nullptr)
         return nullptr;
     memset(node, 0, sizeof(Node));
-    // Without its display path a node could not be named in any message, so
-    // a node whose path cannot be made is not made at all.
-    if (place.directory != nullptr && place.fileName != nullptr) {
-        node->displayPath = displayPathOf(place);
-        if (node->displayPath == nullptr) {
-            zepFreeRecord(node);
-            return nullptr;
-        }
-    }
+    node->displayPath = place.displayPath;
     node->kind = kind;
     node->name = name;
-    node->id = nextId;
-    node->sid = nextId;
-    nextId++;
+    node->id = run->nextId;
+    node->sid = run->nextId;
+    run->nextId++;
     node->directory = place.directory;
     node->fileName = place.fileName;
-    node->fileNo = currentFileNo;
+    node->fileNo = place.fileNo;
     node->beginLine = place.span.beginLine;
     node->endLine = place.span.endLine;
     node->beginColumn = place.span.beginColumn;
@@ -181,10 +154,10 @@ static void unlinkLastChild(Node *parent)
 }
 
 // Builds the node and a zeroed payload of the given size.
-static Node *createPayloadNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place,
+static Node *createPayloadNode(Run *run, Node *parent, uint32_t kind, const char *name, const NodePlace &place,
                                size_t payloadSize)
 {
-    Node *node = createNode(parent, kind, name, place);
+    Node *node = createNode(run, parent, kind, name, place);
     if (node == nullptr)
         return nullptr;
     node->payload = zepAllocRecord(payloadSize);
@@ -201,104 +174,104 @@ template <typename Info> static Info *payloadOf(Node *node)
     return static_cast<Info *>(node->payload);
 }
 
-Node *createPlainNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place)
+Node *createPlainNode(Run *run, Node *parent, uint32_t kind, const char *name, const NodePlace &place)
 {
-    return createNode(parent, kind, name, place);
+    return createNode(run, parent, kind, name, place);
 }
 
-Node *createListNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place, NameEntry *list)
+Node *createListNode(Run *run, Node *parent, uint32_t kind, const char *name, const NodePlace &place, NameEntry *list)
 {
-    Node *node = createPayloadNode(parent, kind, name, place, sizeof(ListInfo));
+    Node *node = createPayloadNode(run, parent, kind, name, place, sizeof(ListInfo));
     if (node != nullptr)
         payloadOf<ListInfo>(node)->list = list;
     return node;
 }
 
-Node *createClassNode(Node *parent, const char *name, const NodePlace &place, NameEntry *parameters, NameSegment *base)
+Node *createClassNode(Run *run, Node *parent, const char *name, const NodePlace &place, NameEntry *parameters, NameSegment *base)
 {
-    Node *node = createPayloadNode(parent, KIND_TEST_CLASS, name, place, sizeof(ClassInfo));
+    Node *node = createPayloadNode(run, parent, KIND_TEST_CLASS, name, place, sizeof(ClassInfo));
     if (node != nullptr)
         *payloadOf<ClassInfo>(node) = {parameters, base, nullptr};
     return node;
 }
 
-Node *createCallNode(Node *parent, const char *name, const NodePlace &place, NameSegment *target, NameEntry *arguments)
+Node *createCallNode(Run *run, Node *parent, const char *name, const NodePlace &place, NameSegment *target, NameEntry *arguments)
 {
-    Node *node = createPayloadNode(parent, KIND_CALL, name, place, sizeof(CallInfo));
+    Node *node = createPayloadNode(run, parent, KIND_CALL, name, place, sizeof(CallInfo));
     if (node != nullptr)
         *payloadOf<CallInfo>(node) = {target, arguments, nullptr};
     return node;
 }
 
-Node *createPropertyCheckNode(Node *parent, const char *name, const NodePlace &place, const char *label,
+Node *createPropertyCheckNode(Run *run, Node *parent, const char *name, const NodePlace &place, const char *label,
                               NameSegment *target, NameEntry *arguments, const SpanWords &span)
 {
-    Node *node = createPayloadNode(parent, KIND_CHECK_PROPERTY, name, place, sizeof(PropertyCheckInfo));
+    Node *node = createPayloadNode(run, parent, KIND_CHECK_PROPERTY, name, place, sizeof(PropertyCheckInfo));
     if (node != nullptr)
         *payloadOf<PropertyCheckInfo>(node) = {target, arguments, label, nullptr, span};
     return node;
 }
 
-Node *createStubCheckNode(Node *parent, const char *name, const NodePlace &place)
+Node *createStubCheckNode(Run *run, Node *parent, const char *name, const NodePlace &place)
 {
-    return createPayloadNode(parent, KIND_CHECK_STUB, name, place, sizeof(StubCheckInfo));
+    return createPayloadNode(run, parent, KIND_CHECK_STUB, name, place, sizeof(StubCheckInfo));
 }
 
-Node *createOnErrorNode(Node *parent, const char *name, const NodePlace &place)
+Node *createOnErrorNode(Run *run, Node *parent, const char *name, const NodePlace &place)
 {
-    Node *node = createPayloadNode(parent, KIND_ON_ERROR, name, place, sizeof(OnErrorInfo));
+    Node *node = createPayloadNode(run, parent, KIND_ON_ERROR, name, place, sizeof(OnErrorInfo));
     if (node != nullptr)
         *payloadOf<OnErrorInfo>(node) = {KIND_CONTINUE, nullptr, nullptr};
     return node;
 }
 
-Node *createConditionNode(Node *parent, uint32_t kind, const char *name, const NodePlace &place, const SpanWords &span)
+Node *createConditionNode(Run *run, Node *parent, uint32_t kind, const char *name, const NodePlace &place, const SpanWords &span)
 {
-    Node *node = createPayloadNode(parent, kind, name, place, sizeof(ConditionInfo));
+    Node *node = createPayloadNode(run, parent, kind, name, place, sizeof(ConditionInfo));
     if (node != nullptr)
         payloadOf<ConditionInfo>(node)->span = span;
     return node;
 }
 
-Node *createInvariantNode(Node *parent, const char *name, const NodePlace &place, const SpanWords &span)
+Node *createInvariantNode(Run *run, Node *parent, const char *name, const NodePlace &place, const SpanWords &span)
 {
-    return createConditionNode(parent, KIND_INVARIANT, name, place, span);
+    return createConditionNode(run, parent, KIND_INVARIANT, name, place, span);
 }
 
-Node *createRunNode(Node *parent, const char *name, const NodePlace &place, NameSegment *component)
+Node *createRunNode(Run *run, Node *parent, const char *name, const NodePlace &place, NameSegment *component)
 {
-    Node *node = createPayloadNode(parent, KIND_RUN_COMPONENT, name, place, sizeof(RunInfo));
+    Node *node = createPayloadNode(run, parent, KIND_RUN_COMPONENT, name, place, sizeof(RunInfo));
     if (node != nullptr)
         payloadOf<RunInfo>(node)->component = component;
     return node;
 }
 
-Node *createStateNode(Node *parent, const char *name, const NodePlace &place)
+Node *createStateNode(Run *run, Node *parent, const char *name, const NodePlace &place)
 {
-    return createPayloadNode(parent, KIND_UMLSTATE, name, place, sizeof(StateInfo));
+    return createPayloadNode(run, parent, KIND_UMLSTATE, name, place, sizeof(StateInfo));
 }
 
-Node *createTransitionNode(Node *parent, const char *name, const NodePlace &place, const char *fromState,
+Node *createTransitionNode(Run *run, Node *parent, const char *name, const NodePlace &place, const char *fromState,
                            const char *toState)
 {
-    Node *node = createPayloadNode(parent, KIND_TRANSITION, name, place, sizeof(TransitionInfo));
+    Node *node = createPayloadNode(run, parent, KIND_TRANSITION, name, place, sizeof(TransitionInfo));
     if (node != nullptr)
         *payloadOf<TransitionInfo>(node) = {fromState, toState, nullptr, nullptr};
     return node;
 }
 
-Node *createCheckNode(Node *parent, const NodePlace &place, const char *label, const char *condition,
+Node *createCheckNode(Run *run, Node *parent, const NodePlace &place, const char *label, const char *condition,
                       const SpanWords &span)
 {
-    Node *node = createPayloadNode(parent, KIND_CHECK, nullptr, place, sizeof(CheckInfo));
+    Node *node = createPayloadNode(run, parent, KIND_CHECK, nullptr, place, sizeof(CheckInfo));
     if (node != nullptr)
         *payloadOf<CheckInfo>(node) = {label, condition, span};
     return node;
 }
 
-Node *createStubNode(Node *parent, const char *name, const NodePlace &place, const char *signature)
+Node *createStubNode(Run *run, Node *parent, const char *name, const NodePlace &place, const char *signature)
 {
-    Node *node = createPayloadNode(parent, KIND_STUB, name, place, sizeof(StubInfo));
+    Node *node = createPayloadNode(run, parent, KIND_STUB, name, place, sizeof(StubInfo));
     if (node == nullptr)
         return nullptr;
     StubInfo *stub = payloadOf<StubInfo>(node);
@@ -314,12 +287,6 @@ Node *createStubNode(Node *parent, const char *name, const NodePlace &place, con
     return node;
 }
 
-Node *parentOf(const Node *node) { return node ? node->parent : nullptr; }
-Node *firstChildOf(const Node *node) { return node ? node->firstChild : nullptr; }
-Node *nextSiblingOf(const Node *node) { return node ? node->nextSibling : nullptr; }
-Node *lastChildOf(const Node *node) { return node ? node->lastChild : nullptr; }
-Node *prevSiblingOf(const Node *node) { return node ? node->prevSibling : nullptr; }
-
 Node *rootOf(Node *node)
 {
     while (node != nullptr && node->parent != nullptr)
@@ -327,10 +294,10 @@ Node *rootOf(Node *node)
     return node;
 }
 
-static void releasePayload(Node *node)
+static void releasePayload(Run *run, Node *node)
 {
     if (!isKnownKind(node->kind))
-        report(48, node->displayPath, node->line, messageArgument(node->name));
+        report(run, MESSAGE_UNKNOWN_TOKEN, node->displayPath, node->line, messageArgument(node->name));
     else if (node->kind == KIND_STUB && node->payload != nullptr) {
         StubInfo *stub = payloadOf<StubInfo>(node);
         freeTextBuffer(&stub->head);
@@ -342,12 +309,12 @@ static void releasePayload(Node *node)
 
 // Walks siblings in a loop and children by recursion, so a long list of
 // elements does not deepen the stack.
-void releaseTree(Node *node)
+void releaseTree(Run *run, Node *node)
 {
     while (node != nullptr) {
         Node *next = node->nextSibling;
-        releaseTree(node->firstChild);
-        releasePayload(node);
+        releaseTree(run, node->firstChild);
+        releasePayload(run, node);
         zepFreeRecord(node);
         node = next;
     }

@@ -1,13 +1,11 @@
 // The string pool. Texts are kept in an open-addressed table that doubles
 // when three quarters full. A slot holds the text's hash and length beside
-// it, so a lookup reads one or two neighbouring slots and only the texts of
+// it, so a lookup reads one or two neighbouring run->poolSlots and only the texts of
 // the same hash and length.
 #include "form/form.h"
-#include "form/memory.h"
+#include "base/memory.h"
 
 #include <cstring>
-
-namespace {
 
 struct PoolSlot {
     uint64_t hash;
@@ -15,9 +13,7 @@ struct PoolSlot {
     size_t length;
 };
 
-PoolSlot *slots;
-size_t slotCount;
-size_t entryCount;
+namespace {
 
 bool holds(const PoolSlot &slot, const char *text, size_t length, uint64_t hash)
 {
@@ -44,33 +40,33 @@ uint64_t hashText(const char *text, size_t length)
 
 // The slot holding the text, or the free slot where it would go; null while
 // the table is empty.
-PoolSlot *findEntry(const char *text, size_t length, uint64_t hash)
+PoolSlot *findEntry(Run *run, const char *text, size_t length, uint64_t hash)
 {
-    if (slotCount == 0)
+    if (run->poolSlotCount == 0)
         return nullptr;
-    for (size_t index = hash & (slotCount - 1);; index = (index + 1) & (slotCount - 1)) {
-        PoolSlot &slot = slots[index];
+    for (size_t index = hash & (run->poolSlotCount - 1);; index = (index + 1) & (run->poolSlotCount - 1)) {
+        PoolSlot &slot = run->poolSlots[index];
         if (slot.text == nullptr || holds(slot, text, length, hash))
             return &slot;
     }
 }
 
 // Doubles the table; false when that memory cannot be had.
-bool growPool()
+bool growPool(Run *run)
 {
-    size_t newCount = slotCount == 0 ? 1024 : slotCount * 2;
+    size_t newCount = run->poolSlotCount == 0 ? 1024 : run->poolSlotCount * 2;
     auto *newSlots = static_cast<PoolSlot *>(zepAlloc(newCount * sizeof(PoolSlot)));
     if (newSlots == nullptr)
         return false;
     memset(newSlots, 0, newCount * sizeof(PoolSlot));
-    PoolSlot *oldSlots = slots;
-    size_t oldCount = slotCount;
-    slots = newSlots;
-    slotCount = newCount;
+    PoolSlot *oldSlots = run->poolSlots;
+    size_t oldCount = run->poolSlotCount;
+    run->poolSlots = newSlots;
+    run->poolSlotCount = newCount;
     for (size_t index = 0; index < oldCount; index++) {
         const PoolSlot &slot = oldSlots[index];
         if (slot.text != nullptr)
-            *findEntry(slot.text, slot.length, slot.hash) = slot;
+            *findEntry(run, slot.text, slot.length, slot.hash) = slot;
     }
     zepFree(oldSlots);
     return true;
@@ -78,71 +74,66 @@ bool growPool()
 
 // Adds text (owned by the pool from now on) in the free slot found for it;
 // false when the table is three quarters full and cannot grow.
-bool addEntry(PoolSlot *room, char *text, size_t length, uint64_t hash)
+bool addEntry(Run *run, PoolSlot *room, char *text, size_t length, uint64_t hash)
 {
-    if (4 * (entryCount + 1) > 3 * slotCount) {
-        if (!growPool())
+    if (4 * (run->poolEntryCount + 1) > 3 * run->poolSlotCount) {
+        if (!growPool(run))
             return false;
-        room = findEntry(text, length, hash);
+        room = findEntry(run, text, length, hash);
     }
     *room = {hash, text, length};
-    entryCount++;
+    run->poolEntryCount++;
     return true;
 }
 
 } // namespace
 
-const char *intern(char *text)
+const char *intern(Run *run, char *text)
 {
     size_t length = strlen(text);
     uint64_t hash = hashText(text, length);
-    PoolSlot *slot = findEntry(text, length, hash);
+    PoolSlot *slot = findEntry(run, text, length, hash);
     if (slot != nullptr && slot->text != nullptr) {
         if (slot->text != text)
             zepFree(text);
         return slot->text;
     }
-    return addEntry(slot, text, length, hash) ? text : nullptr;
+    return addEntry(run, slot, text, length, hash) ? text : nullptr;
 }
 
-const char *internCopy(const char *text, size_t length)
+const char *internCopy(Run *run, const char *text, size_t length)
 {
     uint64_t hash = hashText(text, length);
-    PoolSlot *slot = findEntry(text, length, hash);
+    PoolSlot *slot = findEntry(run, text, length, hash);
     if (slot != nullptr && slot->text != nullptr)
         return slot->text;
     char *copy = zepCopy(text, length);
     if (copy == nullptr)
         return nullptr;
-    if (!addEntry(slot, copy, length, hash)) {
+    if (!addEntry(run, slot, copy, length, hash)) {
         zepFree(copy);
         return nullptr;
     }
     return copy;
 }
 
-const char *findInterned(const char *text, size_t length)
+const char *findInterned(Run *run, const char *text, size_t length)
 {
-    PoolSlot *slot = findEntry(text, length, hashText(text, length));
+    PoolSlot *slot = findEntry(run, text, length, hashText(text, length));
     return slot != nullptr ? slot->text : nullptr;
 }
 
-const char *internText(const char *text)
+const char *internText(Run *run, const char *text)
 {
-    return internCopy(text, strlen(text));
+    return internCopy(run, text, strlen(text));
 }
 
-void clearStringPool()
+void releaseStringPool(Run *run)
 {
-    slots = nullptr;
-    slotCount = 0;
-    entryCount = 0;
-}
-
-void releaseStringPool()
-{
-    for (size_t index = 0; index < slotCount; index++)
-        zepFree(slots[index].text);
-    zepFree(slots);
-    clearStringPool();
+    for (size_t index = 0; index < run->poolSlotCount; index++)
+        zepFree(run->poolSlots[index].text);
+    zepFree(run->poolSlots);
+    run->poolSlots = nullptr;
+    run->poolSlotCount = 0;
+    run->poolEntryCount = 0;
 }

@@ -1,14 +1,21 @@
 // What the server answers from a run on a document: its diagnostics, its
 // symbols, where a name is defined, and the keywords a block takes.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "driver/run.h"
 #include "form/form.h"
 #include "langserver/server.h"
+#include "lexer/lexer.h"
+#include "parser/blocks.h"
 
 #include <QDir>
 #include <initializer_list>
 
 namespace {
+
+Node *rootOf(const Analysis *analysis)
+{
+    return analysis->run != nullptr ? analysis->run->root : nullptr;
+}
 
 QByteArray textOf(const Server *server, const QString &path)
 {
@@ -221,7 +228,7 @@ template <typename Answer>
 QJsonValue answerAt(Server *server, const QString &path, int line, int character, Answer answer)
 {
     QByteArray text = textOf(server, path);
-    Node *root = checkDocument(server, path, CHECK_RESOLVE, nullptr);
+    Node *root = rootOf(analysisOf(server, path, CHECK_RESOLVE));
     if (root == nullptr)
         return QJsonValue::Null;
     uint64_t column = byteColumn(server, text, line, character);
@@ -235,7 +242,6 @@ QJsonValue answerAt(Server *server, const QString &path, int line, int character
         if (target.node != nullptr || !target.file.isEmpty())
             result = answer(target);
     }
-    releaseCheck(root);
     return result;
 }
 
@@ -249,37 +255,42 @@ QJsonObject locationOf(const Server *server, const Target &target)
     return QJsonObject{{"uri", uriOfPath(server, file)}, {"range", QJsonObject{{"start", start}, {"end", start}}}};
 }
 
-// The keywords that may start a component in a block of each kind.
-QStringList keywordsOf(uint32_t block, bool contracts)
+// A keyword as completion offers it: in upper case as the language
+// reference writes it; include and the words that open native code in lower
+// case, as C and C++ write theirs.
+QString keywordLabel(uint32_t code)
 {
-    static const QStringList container{"TEST SUITE", "TEST CASE", "PROC", "PROPERTY", "PROLOGUE", "EPILOGUE",
-                                       "ON ERROR"};
-    static const QStringList statements{"ON ERROR", "PRINT", "CALL", "CHECK", "CHECK PROPERTY", "CHECK EXCEPTION",
-                                        "CHECK STUB", "CHECK METHOD", "COMMENT", "c++", "java"};
-    switch (block) {
-    case KIND_TEST_CLASS:
-        return QStringList{"TEST CLASS", "RUN"} + container;
-    case KIND_TEST_SUITE:
-        return container;
-    case KIND_TEST_CASE:
-    case KIND_PROC:
-        return statements;
-    case KIND_STUB:
-        return {"CHECK", "PRINT", "COMMENT", "c++", "java"};
-    case KIND_PROLOGUE:
-    case KIND_EPILOGUE:
-    case KIND_ON_ERROR:
-        return {"PRINT", "COMMENT", "c++", "java"};
-    case KIND_CLASS:
-    case KIND_SINGLE_CLASS:
-        return {"WRAP", "STATE", "TRANSITION", "INVARIANT"};
-    default:
-        if (contracts)
-            return {"CLASS", "SINGLE CLASS"};
-        return {"include", "STUB", "TEST SUITE", "TEST CLASS", "ON ERROR", "RUN", "c++", "java"};
-    }
+    const char *first, *second;
+    if (!keywordWords(code, &first, &second))
+        return QString();
+    QString label = QString::fromLatin1(first);
+    if (second != nullptr)
+        label += QLatin1Char(' ') + QString::fromLatin1(second);
+    bool asInC = code == KIND_INCLUDE || code == KIND_CPP || code == KIND_JAVA;
+    return asInC ? label : label.toUpper();
 }
 
+// The keywords that may start a component in a block of the kind, from the
+// parser's own tables.
+QStringList keywordsOf(uint32_t block, bool contracts)
+{
+    QStringList keywords;
+    for (const ComponentTable *table = componentsOf(block, contracts); table != nullptr; table = table->more) {
+        for (size_t i = 0; i < table->count; i++) {
+            QString label = keywordLabel(table->components[i].code);
+            if (!label.isEmpty())
+                keywords.append(label);
+        }
+        if ((table->takes & TAKES_COMMENT) != 0)
+            keywords.append(keywordLabel(KIND_COMMENT));
+        if ((table->takes & TAKES_NATIVE) != 0)
+            keywords << keywordLabel(KIND_CPP) << keywordLabel(KIND_JAVA);
+    }
+    return keywords;
+}
+
+// The blocks whose own keywords are offered; inside any other block those
+// of the block around it are.
 bool hasBlockKeywords(uint32_t kind)
 {
     return kind == KIND_TEST_CLASS || kind == KIND_TEST_SUITE || kind == KIND_TEST_CASE || kind == KIND_PROC ||
@@ -291,16 +302,14 @@ bool hasBlockKeywords(uint32_t kind)
 
 void publishDiagnostics(Server *server, const QString &path)
 {
-    QList<ReportedMessage> messages;
-    Node *root = checkDocument(server, path, CHECK_EXPAND, &messages);
+    const Analysis *analysis = analysisOf(server, path, CHECK_EXPAND);
     QByteArray text = textOf(server, path);
     QHash<QString, QJsonArray> byFile;
     byFile[path];
-    for (const ReportedMessage &message : messages) {
+    for (const ReportedMessage &message : analysis->messages) {
         QString file = message.file != nullptr ? pathOfDisplay(message.file) : path;
         byFile[file].append(diagnosticOf(server, file == path ? text : textOf(server, file), message));
     }
-    releaseCheck(root);
     QSet<QString> others;
     for (auto it = byFile.constBegin(); it != byFile.constEnd(); ++it) {
         publish(server, it.key(), it.value());
@@ -316,12 +325,10 @@ void publishDiagnostics(Server *server, const QString &path)
 
 QJsonArray documentSymbols(Server *server, const QString &path)
 {
-    Node *root = checkDocument(server, path, CHECK_PARSE, nullptr);
+    Node *root = rootOf(analysisOf(server, path, CHECK_PARSE));
     if (root == nullptr)
         return QJsonArray();
-    QJsonArray symbols = symbolsUnder(server, textOf(server, path), root);
-    releaseCheck(root);
-    return symbols;
+    return symbolsUnder(server, textOf(server, path), root);
 }
 
 QJsonValue definitionAt(Server *server, const QString &path, int line, int character)
@@ -354,7 +361,7 @@ QJsonValue hoverAt(Server *server, const QString &path, int line, int character)
 QJsonArray completionAt(Server *server, const QString &path, int line, int character)
 {
     QByteArray text = textOf(server, path);
-    Node *root = checkDocument(server, path, CHECK_PARSE, nullptr);
+    Node *root = rootOf(analysisOf(server, path, CHECK_PARSE));
     uint32_t block = 0;
     if (root != nullptr) {
         uint64_t column = byteColumn(server, text, line, character);
@@ -365,7 +372,6 @@ QJsonArray completionAt(Server *server, const QString &path, int line, int chara
                 break;
             }
         }
-        releaseCheck(root);
     }
     bool contracts = path.endsWith(QStringLiteral(".otc"), Qt::CaseInsensitive);
     QJsonArray items;

@@ -1,6 +1,6 @@
 // zepls entry: the toolkit and the message translations, then messages in
 // batches from standard input until exit or the end of the input.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "langserver/server.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // shutdown and exit, the open documents, and the requests the server
 // answers. Anything malformed gets the protocol's error or, for a
 // notification, a line in the log.
-#include "driver/files.h"
+#include "io/files.h"
 #include "langserver/server.h"
 
 #include <QJsonDocument>
@@ -135,6 +135,7 @@ bool takeText(Server *server, const QString &path, const QJsonObject &params, co
     document.text = text.toString().toUtf8();
     document.version = params["textDocument"].toObject()["version"].toInteger();
     server->changed.insert(path);
+    dropStaleAnalyses(server, path);
     return true;
 }
 
@@ -152,6 +153,7 @@ void closeDocument(Server *server, const QString &path)
                                         {"params", QJsonObject{{"uri", uriOfPath(server, file)},
                                                                {"diagnostics", QJsonArray()}}}});
     server->documents.remove(path);
+    dropStaleAnalyses(server, path);
 }
 
 // Notifications: false when their params are not what the method takes.
@@ -170,7 +172,9 @@ bool takeNotification(Server *server, const QString &method, const QJsonObject &
     if (method == QLatin1String("textDocument/didSave")) {
         if (!server->documents.contains(path))
             return false;
+        // A save is checked afresh, with the files on disk as they are now.
         server->changed.insert(path);
+        dropStaleAnalyses(server, path);
         return true;
     }
     if (method == QLatin1String("textDocument/didClose")) {

@@ -3,6 +3,8 @@
 // protocol messages only; what the server has to say besides goes to
 // standard error, which editors keep as the server's log.
 #pragma once
+#include "base/diagnostics.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QJsonArray>
@@ -12,7 +14,7 @@
 #include <QString>
 
 struct Node;
-struct ReportedMessage;
+struct Run;
 
 // The message reader: a header ("Content-Length: N" among other fields,
 // each ended by CR LF, then an empty line) and N bytes of JSON.
@@ -51,8 +53,26 @@ enum : int {
     REQUEST_CANCELLED = -32800,
 };
 
+// What one check of an open document found: its run (tree and string
+// pool, null when it could not be set up) and messages, kept for the
+// requests that follow until a change makes it stale.
+struct Analysis {
+    Run *run;
+    int lastStage;
+    QList<ReportedMessage> messages; // their files point into the run
+    // Every path the run asked the open documents for, found or not: a
+    // change, opening or closing of any of them makes the analysis stale.
+    QSet<QString> reads;
+};
+
 struct Server {
+    Server() = default;
+    Server(const Server &) = delete;
+    Server &operator=(const Server &) = delete;
+    ~Server(); // releases the analyses still kept
     QHash<QString, Document> documents;
+    // One analysis per open document, by its path.
+    QHash<QString, Analysis> analyses;
     // The documents whose diagnostics wait for the end of a batch of
     // messages: of several changes in a row only the last is checked.
     QSet<QString> changed;
@@ -70,6 +90,7 @@ struct Server {
     bool utf8Columns = false;
     QByteArray output; // framed messages not yet written
     QList<ReportedMessage> *collecting = nullptr;
+    QSet<QString> *reading = nullptr;
 };
 
 // Messages are handled in batches, as many as have come: a request whose
@@ -99,8 +120,14 @@ QByteArray lineOf(const QByteArray &text, int line);
 
 // The front end on a document (analysis.cpp): a run on path with the open
 // documents standing in for their files, collecting messages when asked.
-Node *checkDocument(Server *server, const QString &path, int lastStage, QList<ReportedMessage> *messages);
-void releaseCheck(Node *root);
+Run *checkDocument(Server *server, const QString &path, int lastStage, QList<ReportedMessage> *messages);
+void releaseCheck(Run *run);
+// The document's analysis up to lastStage: the one kept when it stopped at
+// that stage too, else a new one that takes its place (stages may build
+// different trees, so one never answers for another).
+const Analysis *analysisOf(Server *server, const QString &path, int lastStage);
+// Releases every analysis that read path, once it has changed or gone.
+void dropStaleAnalyses(Server *server, const QString &path);
 
 // Answers (features.cpp): the result of each request, or a null value.
 QJsonArray documentSymbols(Server *server, const QString &path);

@@ -1,6 +1,6 @@
 // Raw captures: native code, parenthesised expressions and signatures. Their
 // texts are kept as written, but for the line-end handling of each form.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "lexer/lexer.h"
 
 namespace {
@@ -19,7 +19,7 @@ const char *nativeOpening(int mode)
 int failNativeOpening(ScanStream *stream, TextBuffer *scratch, int mode, const QString &found)
 {
     QString opening = QString::fromLatin1(nativeOpening(mode));
-    report(11, stream->displayPath, stream->line, opening, opening + QLatin1Char('{'), found);
+    report(stream->run, MESSAGE_LEXICAL_EXPECTED_TWO, stream->displayPath, stream->line, opening, opening + QLatin1Char('{'), found);
     freeTextBuffer(scratch);
     return SCAN_FAILED;
 }
@@ -124,14 +124,14 @@ int scanExpression(ScanStream *stream, Token *token)
     }
     // A blank expression is an error, but the token still stands in the tree.
     if (isBlankText(scratch.text))
-        report(13, stream->displayPath, stream->line);
+        report(stream->run, MESSAGE_NATIVE_EXPRESSION_EXPECTED, stream->displayPath, stream->line);
     return makeScratchToken(stream, token, &scratch, KIND_EXPRESSION);
 }
 
 int captureSignature(ScanStream *stream, Token *token, ScanMark start, uint64_t endOffset)
 {
     if (start.offset > stream->length) {
-        report(8, stream->displayPath, stream->line, QStringLiteral("Signature"));
+        report(stream->run, MESSAGE_LEXICAL_SEEK_FAILED, stream->displayPath, stream->line, QStringLiteral("Signature"));
         return SCAN_FAILED;
     }
     restoreScan(stream, start);

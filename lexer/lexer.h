@@ -19,6 +19,7 @@ using TokenSpan = SpanWords;
 // Lines and columns are 1-based; every byte read adds 1 to column, a line
 // feed adds 1 to line and sets column back to 1.
 struct ScanStream {
+    Run *run; // whose pool takes the tokens and whose messages they cause
     char *bytes;
     uint64_t length;
     uint64_t offset;
@@ -87,6 +88,10 @@ inline int readChar(ScanStream *stream, int *c)
 // The next token for the parser, with pairs joined and the composite
 // captures made.
 int nextToken(ScanStream *stream, Token *token);
+// The words of a keyword's code as the scanner reads them, in lower case:
+// first alone, or first and second of a pair ("test", "case"). False for a
+// code that no keyword has.
+bool keywordWords(uint32_t code, const char **first, const char **second);
 // One word, one punctuation character or one documentation comment.
 int scanBasicToken(ScanStream *stream, Token *token);
 

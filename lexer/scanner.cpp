@@ -1,6 +1,6 @@
 // Words, keywords, pairs, punctuation, string literals and comments.
-#include "driver/diagnostics.h"
-#include "form/memory.h"
+#include "base/diagnostics.h"
+#include "base/memory.h"
 #include "lexer/lexer.h"
 
 #include <cctype>
@@ -206,17 +206,17 @@ void beginSpan(const ScanStream *stream, Token *token)
 // The pooled copy of a text, or null after message 4 or 6.
 const char *internToken(const ScanStream *stream, const char *text, size_t length)
 {
-    const char *found = findInterned(text, length);
+    const char *found = findInterned(stream->run, text, length);
     if (found != nullptr)
         return found;
     char *copy = zepCopy(text, length);
     if (copy == nullptr) {
-        report(4, stream->displayPath, stream->line, QString::fromLocal8Bit(text, static_cast<qsizetype>(length)));
+        report(stream->run, MESSAGE_NO_MEMORY_TO_MAKE_TOKEN, stream->displayPath, stream->line, QString::fromLocal8Bit(text, static_cast<qsizetype>(length)));
         return nullptr;
     }
-    const char *interned = intern(copy);
+    const char *interned = intern(stream->run, copy);
     if (interned == nullptr) {
-        report(6, stream->displayPath, stream->line, messageArgument(copy));
+        report(stream->run, MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN, stream->displayPath, stream->line, messageArgument(copy));
         zepFree(copy);
     }
     return interned;
@@ -236,15 +236,15 @@ int makePairToken(ScanStream *stream, Token *token, const char *first, const cha
     size_t length = firstLength + 1 + secondLength;
     char *joined = static_cast<char *>(zepAlloc(length + 1));
     if (joined == nullptr) {
-        report(5, stream->displayPath, stream->line, messageArgument(first), messageArgument(second));
+        report(stream->run, MESSAGE_NO_MEMORY_TO_MAKE_TOKEN_PAIR, stream->displayPath, stream->line, messageArgument(first), messageArgument(second));
         return SCAN_FAILED;
     }
     memcpy(joined, first, firstLength);
     joined[firstLength] = ' ';
     memcpy(joined + firstLength + 1, second, secondLength + 1);
-    const char *interned = intern(joined);
+    const char *interned = intern(stream->run, joined);
     if (interned == nullptr) {
-        report(7, stream->displayPath, stream->line, messageArgument(first), messageArgument(second));
+        report(stream->run, MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN_PAIR, stream->displayPath, stream->line, messageArgument(first), messageArgument(second));
         zepFree(joined);
         return SCAN_FAILED;
     }
@@ -267,7 +267,7 @@ bool acceptChar(ScanStream *stream, int wanted)
 // The slash-comment kinds are told by the characters after the '/'.
 int failSlash(ScanStream *stream, const QString &found)
 {
-    report(12, stream->displayPath, stream->line, QStringLiteral("//"), QStringLiteral("/*"),
+    report(stream->run, MESSAGE_LEXICAL_EXPECTED_THREE, stream->displayPath, stream->line, QStringLiteral("//"), QStringLiteral("/*"),
            QStringLiteral("/**"), found);
     return SCAN_FAILED;
 }
@@ -407,7 +407,29 @@ int scanCommentText(ScanStream *stream, Token *token)
     return makeScratchToken(stream, token, &scratch, KIND_COMMENT_LINE);
 }
 
+const char *keywordWord(uint32_t code)
+{
+    for (const Keyword &keyword : KEYWORDS) {
+        if (keyword.code == code)
+            return keyword.word;
+    }
+    return nullptr;
+}
+
 } // namespace
+
+bool keywordWords(uint32_t code, const char **first, const char **second)
+{
+    *first = keywordWord(code);
+    *second = nullptr;
+    for (const Pair &pair : PAIRS) {
+        if (pair.pair == code) {
+            *first = keywordWord(pair.first);
+            *second = keywordWord(pair.second);
+        }
+    }
+    return *first != nullptr;
+}
 
 int scanSlashComment(ScanStream *stream, Token *token)
 {
@@ -429,7 +451,7 @@ int scanSlashComment(ScanStream *stream, Token *token)
 
 int openScanStream(ScanStream *stream, FILE *file, const char *displayPath)
 {
-    *stream = ScanStream{nullptr, 0, 0, 1, 1, displayPath};
+    *stream = ScanStream{stream->run, nullptr, 0, 0, 1, 1, displayPath};
     size_t capacity = 0;
     for (;;) {
         if (stream->length == capacity) {
@@ -455,7 +477,7 @@ int openScanStream(ScanStream *stream, FILE *file, const char *displayPath)
 
 int openScanText(ScanStream *stream, const char *text, size_t length, const char *displayPath)
 {
-    *stream = ScanStream{zepCopy(text, length), length, 0, 1, 1, displayPath};
+    *stream = ScanStream{stream->run, zepCopy(text, length), length, 0, 1, 1, displayPath};
     if (stream->bytes == nullptr) {
         stream->length = 0;
         return STREAM_NO_MEMORY;
@@ -486,14 +508,14 @@ int openScratch(ScanStream *stream, TextBuffer *scratch)
 {
     if (initTextBuffer(scratch) == 0)
         return 0;
-    report(2, stream->displayPath, stream->line);
+    report(stream->run, MESSAGE_NO_MEMORY_FOR_TOKEN, stream->displayPath, stream->line);
     return -1;
 }
 
 int growScratch(ScanStream *stream, TextBuffer *scratch, char c)
 {
     if (reserveText(scratch, 1) != 0) {
-        report(3, stream->displayPath, stream->line, messageArgument(scratch->text));
+        report(stream->run, MESSAGE_NO_MEMORY_TO_GROW_TOKEN, stream->displayPath, stream->line, messageArgument(scratch->text));
         freeTextBuffer(scratch);
         return -1;
     }
@@ -511,7 +533,7 @@ int makeScratchToken(ScanStream *stream, Token *token, TextBuffer *scratch, uint
 
 int failExpected(ScanStream *stream, TextBuffer *scratch, const char *expected, const char *found)
 {
-    report(10, stream->displayPath, stream->line, QString::fromLatin1(expected), QString::fromLatin1(found));
+    report(stream->run, MESSAGE_LEXICAL_EXPECTED, stream->displayPath, stream->line, QString::fromLatin1(expected), QString::fromLatin1(found));
     freeTextBuffer(scratch);
     return SCAN_FAILED;
 }
@@ -533,7 +555,7 @@ int scanBasicToken(ScanStream *stream, Token *token)
             return makeToken(stream, token, &text, 1, code);
         }
         if (c != '/') {
-            report(9, stream->displayPath, stream->line, characterArgument(c));
+            report(stream->run, MESSAGE_USE_NOT_ALLOWED, stream->displayPath, stream->line, characterArgument(c));
             return SCAN_FAILED;
         }
         int kind = scanSlashComment(stream, token);

@@ -1,7 +1,9 @@
 // Statements: CHECK, CHECK PROPERTY, CHECK EXCEPTION, CHECK STUB, CALL and
 // PRINT.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
+
+#include <iterator>
 
 namespace {
 
@@ -33,38 +35,16 @@ void endTextSpan(const ParseState *state, SpanWords *span)
 
 int expectSemicolon(ParseState *state)
 {
-    return expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";"));
+    return expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";"));
 }
 
 // The one-segment name that a CALL or CHECK PROPERTY refers to.
 NameSegment *targetOf(const ParseState *state, const char *name, NameEntry *arguments)
 {
-    NameSegment *target = appendSegment(nullptr, name, arguments);
+    NameSegment *target = appendSegment(state->run, nullptr, name, arguments);
     if (target == nullptr)
-        reportAt(state, 24);
+        reportAt(state, MESSAGE_SYNTAX_NO_MEMORY_FOR_TOKEN);
     return target;
-}
-
-bool checkExceptionComponent(ParseState *state, uint64_t depth, Node *parent)
-{
-    uint32_t code = state->token.code;
-    if (isCommentText(code))
-        buildComment(state, depth, parent);
-    else if (isNativeCode(code))
-        buildNative(state, depth, parent);
-    else if (code == KIND_PRINT)
-        parsePrint(state, depth, parent);
-    else
-        return false;
-    return true;
-}
-
-bool checkStubComponent(ParseState *state, uint64_t depth, Node *parent)
-{
-    if (state->token.code != KIND_CHECK)
-        return checkExceptionComponent(state, depth, parent);
-    parseCheck(state, depth, parent);
-    return true;
 }
 
 // CHECK EXCEPTION and CHECK STUB once their head is read: ';' or { body }.
@@ -74,23 +54,30 @@ int parseExpectationBody(ParseState *state, uint64_t depth, Node *parent, const 
     bool shortForm = lookAhead(state, KIND_SEMICOLON);
     NodePlace place = placeHere(state, depth);
     bool exception = kind == KIND_CHECK_EXCEPTION;
-    Node *node = exception ? createPlainNode(parent, kind, name, place) : createStubCheckNode(parent, name, place);
+    Node *node = exception ? createPlainNode(state->run, parent, kind, name, place) : createStubCheckNode(state->run, parent, name, place);
     if (node == nullptr) {
         failNode(state, exception ? "CHECK EXCEPTION" : "CHECK STUB", name);
         return -1;
     }
     if (shortForm)
         return 0;
-    if (expectToken(state, KIND_LEFT_BRACE, 15, QStringLiteral(";"), QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED_TWO, QStringLiteral(";"), QStringLiteral("{")) != 0)
         return -1;
     const char *blockPhrase = exception ? PHRASE_CHECK_EXCEPTION : PHRASE_CHECK_STUB;
-    if (parseBody(state, node, depth + 1, blockPhrase, exception ? checkExceptionComponent : checkStubComponent) != 0)
+    if (parseBody(state, node, depth + 1, blockPhrase, exception ? &PLAIN_STATEMENT_COMPONENTS : &CHECK_STUB_COMPONENTS) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;
 }
 
+// A CHECK STUB body: checks of the stub's arguments besides the plain
+// statements.
+constexpr Component CHECK_STUB_KEYWORDS[] = {{KIND_CHECK, parseCheck}};
+
 } // namespace
+
+const ComponentTable CHECK_STUB_COMPONENTS{CHECK_STUB_KEYWORDS, std::size(CHECK_STUB_KEYWORDS), 0,
+                                           &PLAIN_STATEMENT_COMPONENTS};
 
 // check [ string ] ( condition ) ;
 int parseCheck(ParseState *state, uint64_t depth, Node *parent)
@@ -98,14 +85,14 @@ int parseCheck(ParseState *state, uint64_t depth, Node *parent)
     Opening opening = openConstruct(state);
     SpanWords span{};
     const char *label = parseLabel(state, &span);
-    if (expectToken(state, KIND_EXPRESSION, 21, QStringLiteral("CHECK")) != 0)
+    if (expectToken(state, KIND_EXPRESSION, MESSAGE_EXPRESSION_EXPECTED, QStringLiteral("CHECK")) != 0)
         return -1;
     const char *condition = state->token.text;
     beginTextSpan(state, label, &span);
     endTextSpan(state, &span);
     if (expectSemicolon(state) != 0)
         return -1;
-    Node *node = createCheckNode(parent, placeHere(state, depth), label, condition, span);
+    Node *node = createCheckNode(state->run, parent, placeHere(state, depth), label, condition, span);
     if (node == nullptr) {
         failNode(state, "CHECK", condition);
         return -1;
@@ -120,7 +107,7 @@ int parseCheckProperty(ParseState *state, uint64_t depth, Node *parent)
     Opening opening = openConstruct(state);
     SpanWords span{};
     const char *label = parseLabel(state, &span);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("PROPERTY")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("PROPERTY")) != 0)
         return -1;
     const char *name = state->token.text;
     beginTextSpan(state, label, &span);
@@ -133,7 +120,7 @@ int parseCheckProperty(ParseState *state, uint64_t depth, Node *parent)
     NameSegment *target = targetOf(state, name, arguments);
     if (target == nullptr || expectSemicolon(state) != 0)
         return -1;
-    Node *node = createPropertyCheckNode(parent, name, placeHere(state, depth), label, target, arguments, span);
+    Node *node = createPropertyCheckNode(state->run, parent, name, placeHere(state, depth), label, target, arguments, span);
     if (node == nullptr) {
         failNode(state, "CHECK PROPERTY", name);
         return -1;
@@ -146,7 +133,7 @@ int parseCheckProperty(ParseState *state, uint64_t depth, Node *parent)
 int parseCheckException(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_EXPRESSION, 14, phrase(PHRASE_EXCEPTION_SIGNATURE)) != 0)
+    if (expectToken(state, KIND_EXPRESSION, MESSAGE_EXPECTED, phrase(PHRASE_EXCEPTION_SIGNATURE)) != 0)
         return -1;
     return parseExpectationBody(state, depth, parent, opening, KIND_CHECK_EXCEPTION);
 }
@@ -155,7 +142,7 @@ int parseCheckException(ParseState *state, uint64_t depth, Node *parent)
 int parseCheckStub(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("STUB")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("STUB")) != 0)
         return -1;
     return parseExpectationBody(state, depth, parent, opening, KIND_CHECK_STUB);
 }
@@ -164,7 +151,7 @@ int parseCheckStub(ParseState *state, uint64_t depth, Node *parent)
 int parseCall(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("PROC")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("PROC")) != 0)
         return -1;
     const char *name = state->token.text;
     NameEntry *arguments;
@@ -173,7 +160,7 @@ int parseCall(ParseState *state, uint64_t depth, Node *parent)
     NameSegment *target = targetOf(state, name, arguments);
     if (target == nullptr || expectSemicolon(state) != 0)
         return -1;
-    Node *node = createCallNode(parent, name, placeHere(state, depth), target, arguments);
+    Node *node = createCallNode(state->run, parent, name, placeHere(state, depth), target, arguments);
     if (node == nullptr) {
         failNode(state, "CALL", name);
         return -1;
@@ -186,16 +173,16 @@ int parseCall(ParseState *state, uint64_t depth, Node *parent)
 int parsePrint(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_EXPRESSION, 14, phrase(PHRASE_PARAMETERS)) != 0)
+    if (expectToken(state, KIND_EXPRESSION, MESSAGE_EXPECTED, phrase(PHRASE_PARAMETERS)) != 0)
         return -1;
-    NameEntry *items = buildParameterList(state->token.text);
+    NameEntry *items = buildParameterList(state->run, state->token.text);
     if (items == nullptr) {
         failList(state, state->token.text);
         return -1;
     }
     if (expectSemicolon(state) != 0)
         return -1;
-    Node *node = createListNode(parent, KIND_PRINT, opening.text, placeHere(state, depth), items);
+    Node *node = createListNode(state->run, parent, KIND_PRINT, opening.text, placeHere(state, depth), items);
     if (node == nullptr) {
         failNode(state, "PRINT", opening.text);
         return -1;

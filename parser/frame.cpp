@@ -1,6 +1,6 @@
 // The steps every construct routine shares: reading expected tokens, looking
 // ahead, placing and closing nodes, and reading bodies.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 #include <cctype>
@@ -58,7 +58,7 @@ void reportAt(const ParseState *state, unsigned message, const QString &a1, cons
     // line the message is located at.
     const TokenSpan &span = state->token.span;
     uint64_t column = span.endLine == state->stream.line ? span.beginColumn : 0;
-    reportAtColumn(message, state->stream.displayPath, state->stream.line, column, a1, a2, a3, a4, a5);
+    reportAtColumn(state->run, message, state->stream.displayPath, state->stream.line, column, a1, a2, a3, a4, a5);
 }
 
 int expectToken(ParseState *state, uint32_t code, unsigned message, const QString &w1, const QString &w2,
@@ -90,7 +90,8 @@ bool lookAhead(ParseState *state, uint32_t code)
 
 NodePlace placeHere(const ParseState *state, uint64_t depth)
 {
-    return NodePlace{state->directory, state->fileName, state->stream.line, state->token.span, depth};
+    return NodePlace{state->directory, state->fileName, state->stream.displayPath, state->fileNo, state->stream.line,
+                     state->token.span, depth};
 }
 
 void closeConstruct(const ParseState *state, Node *node, const Opening &opening)
@@ -101,10 +102,65 @@ void closeConstruct(const ParseState *state, Node *node, const Opening &opening)
     node->endColumn = state->stream.column - 1;
 }
 
-int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, ComponentRoutine component)
+bool parseComponent(ParseState *state, uint64_t depth, Node *parent, const ComponentTable *table)
+{
+    uint32_t code = state->token.code;
+    for (; table != nullptr; table = table->more) {
+        for (size_t i = 0; i < table->count; i++) {
+            if (table->components[i].code == code) {
+                table->components[i].parse(state, depth, parent);
+                return true;
+            }
+        }
+        if ((table->takes & TAKES_NATIVE) != 0 && isNativeKind(code)) {
+            buildNative(state, depth, parent);
+            return true;
+        }
+        if ((table->takes & TAKES_COMMENT) != 0 && isCommentText(code)) {
+            buildComment(state, depth, parent);
+            return true;
+        }
+    }
+    return false;
+}
+
+const ComponentTable *componentsOf(uint32_t blockKind, bool contracts)
+{
+    switch (blockKind) {
+    case 0:
+        return contracts ? &OTC_SCRIPT_COMPONENTS : &OTD_SCRIPT_COMPONENTS;
+    case KIND_STUB:
+        return &STUB_COMPONENTS;
+    case KIND_TEST_CLASS:
+        return &TEST_CLASS_COMPONENTS;
+    case KIND_TEST_SUITE:
+        return &TEST_SUITE_COMPONENTS;
+    case KIND_TEST_CASE:
+    case KIND_PROC:
+        return &STATEMENT_COMPONENTS;
+    case KIND_ON_ERROR:
+    case KIND_PROLOGUE:
+    case KIND_EPILOGUE:
+    case KIND_CHECK_EXCEPTION:
+        return &PLAIN_STATEMENT_COMPONENTS;
+    case KIND_CHECK_STUB:
+        return &CHECK_STUB_COMPONENTS;
+    case KIND_PROPERTY:
+        return &PROPERTY_COMPONENTS;
+    case KIND_CLASS:
+    case KIND_SINGLE_CLASS:
+        return &CLASS_COMPONENTS;
+    case KIND_UMLSTATE:
+        return &UML_STATE_COMPONENTS;
+    default:
+        return nullptr;
+    }
+}
+
+int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, const ComponentTable *components)
 {
     if (depth > NESTING_LIMIT) {
-        reportAt(state, 0, QStringLiteral("blocks nested more than %1 deep").arg(NESTING_LIMIT));
+        reportAt(state, MESSAGE_INTERNAL_ERROR, QStringLiteral("blocks nested more than %1 deep").arg(NESTING_LIMIT));
         return -1;
     }
     for (;;) {
@@ -112,22 +168,22 @@ int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPh
         if (result == SCAN_FAILED)
             return 0;
         if (result == SCAN_END) {
-            reportAt(state, 14, QStringLiteral("}"), QStringLiteral("EOF"));
+            reportAt(state, MESSAGE_EXPECTED, QStringLiteral("}"), QStringLiteral("EOF"));
             return -1;
         }
         if (state->token.code == KIND_RIGHT_BRACE)
             return 0;
-        if (!component(state, depth, node))
-            reportAt(state, 23, messageArgument(state->token.text), phrase(blockPhrase));
+        if (!parseComponent(state, depth, node, components))
+            reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(blockPhrase));
     }
 }
 
-int parseOptionalList(ParseState *state, NameEntry *(*build)(const char *), NameEntry **list)
+int parseOptionalList(ParseState *state, NameEntry *(*build)(Run *, const char *), NameEntry **list)
 {
     *list = nullptr;
     if (!lookAhead(state, KIND_EXPRESSION))
         return 0;
-    *list = build(state->token.text);
+    *list = build(state->run, state->token.text);
     if (*list != nullptr)
         return 0;
     failList(state, state->token.text);
@@ -191,17 +247,12 @@ int captureRawText(ParseState *state, ScanMark start, ScanMark end, const char *
 
 void failNode(const ParseState *state, const char *words, const char *name)
 {
-    reportAt(state, 46, QString::fromLatin1(words), messageArgument(name));
+    reportAt(state, MESSAGE_NODE_NOT_BUILT, QString::fromLatin1(words), messageArgument(name));
 }
 
 void failList(const ParseState *state, const char *text)
 {
-    reportAt(state, 26, messageArgument(text));
-}
-
-bool isNativeCode(uint32_t code)
-{
-    return code >= KIND_NATIVE_LINE && code <= KIND_JAVA_BLOCK;
+    reportAt(state, MESSAGE_NO_PARAMETER_LIST, messageArgument(text));
 }
 
 bool isCommentText(uint32_t code)

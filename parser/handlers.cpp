@@ -1,24 +1,9 @@
 // Statements: ON ERROR, PROLOGUE and EPILOGUE. Each builds its node first,
 // so that the node stands even when the rest of the statement is faulty.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
 
 namespace {
-
-// The components of ON ERROR, PROLOGUE and EPILOGUE bodies.
-bool handlerComponent(ParseState *state, uint64_t depth, Node *parent)
-{
-    uint32_t code = state->token.code;
-    if (isCommentText(code))
-        buildComment(state, depth, parent);
-    else if (isNativeCode(code))
-        buildNative(state, depth, parent);
-    else if (code == KIND_PRINT)
-        parsePrint(state, depth, parent);
-    else
-        return false;
-    return true;
-}
 
 bool isErrorAction(uint32_t code)
 {
@@ -34,9 +19,9 @@ int parseErrorAction(ParseState *state, Node *node, const Opening &opening, bool
     if (result == SCAN_END || !isErrorAction(state->token.code)) {
         QString found = result == SCAN_END ? QStringLiteral("EOF") : messageArgument(state->token.text);
         if (hasBody)
-            reportAt(state, 16, QStringLiteral("CONTINUE"), QStringLiteral("EXIT"), QStringLiteral("BYPASS"), found);
+            reportAt(state, MESSAGE_EXPECTED_THREE, QStringLiteral("CONTINUE"), QStringLiteral("EXIT"), QStringLiteral("BYPASS"), found);
         else
-            reportAt(state, 17, QStringLiteral("{"), QStringLiteral("CONTINUE"), QStringLiteral("EXIT"),
+            reportAt(state, MESSAGE_EXPECTED_FOUR, QStringLiteral("{"), QStringLiteral("CONTINUE"), QStringLiteral("EXIT"),
                      QStringLiteral("BYPASS"), found);
         return -1;
     }
@@ -44,7 +29,7 @@ int parseErrorAction(ParseState *state, Node *node, const Opening &opening, bool
     info->action = state->token.code;
     if (info->action == KIND_BYPASS && lookAhead(state, KIND_IDENTIFIER))
         info->bypassTarget = state->token.text;
-    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+    if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;
@@ -55,14 +40,14 @@ int parseFrameBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
 {
     Opening opening = openConstruct(state);
     bool prologue = kind == KIND_PROLOGUE;
-    Node *node = createPlainNode(parent, kind, opening.text, placeHere(state, depth));
+    Node *node = createPlainNode(state->run, parent, kind, opening.text, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, prologue ? "PROLOGUE" : "EPILOGUE", opening.text);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, node, depth + 1, prologue ? PHRASE_PROLOGUE : PHRASE_EPILOGUE, handlerComponent) != 0)
+    if (parseBody(state, node, depth + 1, prologue ? PHRASE_PROLOGUE : PHRASE_EPILOGUE, &PLAIN_STATEMENT_COMPONENTS) != 0)
         return -1;
     closeConstruct(state, node, opening);
     return 0;
@@ -74,7 +59,7 @@ int parseFrameBlock(ParseState *state, uint64_t depth, Node *parent, uint32_t ki
 int parseOnError(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    Node *node = createOnErrorNode(parent, opening.text, placeHere(state, depth));
+    Node *node = createOnErrorNode(state->run, parent, opening.text, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, "ON ERROR", opening.text);
         return -1;
@@ -86,7 +71,7 @@ int parseOnError(ParseState *state, uint64_t depth, Node *parent)
     bool hasBody = result == SCAN_TOKEN && state->token.code == KIND_LEFT_BRACE;
     if (!hasBody)
         restoreScan(&state->stream, before);
-    else if (parseBody(state, node, depth + 1, PHRASE_ON_ERROR, handlerComponent) != 0)
+    else if (parseBody(state, node, depth + 1, PHRASE_ON_ERROR, &PLAIN_STATEMENT_COMPONENTS) != 0)
         return -1;
     return parseErrorAction(state, node, opening, hasBody);
 }

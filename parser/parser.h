@@ -3,22 +3,25 @@
 #pragma once
 #include "form/form.h"
 #include "lexer/lexer.h"
+#include "parser/blocks.h"
 
 #include <QString>
 
 // Reads one source file into the tree under root; failures are counted
-// through errorCount. included is 1 for an INCLUDE, baseDirectory the
+// through run->errorCount. included is 1 for an INCLUDE, baseDirectory the
 // including file's directory (null for a command-line file).
-int parseSourceFile(const char *path, Node *root, int included, const char *baseDirectory);
+int parseSourceFile(Run *run, const char *path, Node *root, int included, const char *baseDirectory);
 
 // What every construct routine works on: the open file with its counters,
 // the names its nodes carry, and the token read last. On entry to a routine
 // the token is its introducing keyword; a look-ahead that puts a token back
 // leaves it here, as its span is what the next node built takes.
 struct ParseState {
+    Run *run;
     ScanStream stream;
     const char *directory;
     const char *fileName;
+    uint32_t fileNo; // the file's number in the run, from 1
     Token token;
 };
 
@@ -29,9 +32,9 @@ struct Opening {
     const char *text;
 };
 
-// A body component routine: handles the token just read and returns true,
-// or returns false when the body does not accept it.
-using ComponentRoutine = bool (*)(ParseState *state, uint64_t depth, Node *parent);
+// Parses the component that the token just read starts when the table
+// accepts it; false when it does not.
+bool parseComponent(ParseState *state, uint64_t depth, Node *parent, const ComponentTable *table);
 
 // Shared steps of the construct routines (frame.cpp).
 Opening openConstruct(const ParseState *state);
@@ -46,14 +49,14 @@ int expectToken(ParseState *state, uint32_t code, unsigned message, const QStrin
 bool lookAhead(ParseState *state, uint32_t code);
 // A parenthesised list after a name, made by build, when there is one: 0
 // with the list (null when absent), -1 after message 26.
-int parseOptionalList(ParseState *state, NameEntry *(*build)(const char *), NameEntry **list);
+int parseOptionalList(ParseState *state, NameEntry *(*build)(Run *, const char *), NameEntry **list);
 NodePlace placeHere(const ParseState *state, uint64_t depth);
 void closeConstruct(const ParseState *state, Node *node, const Opening &opening);
 // Reads components after '{' until '}'; blockPhrase, translated only when
 // needed, names the block in the message about a component out of place.
 // Returns 0 when the body closed (a failed read closes it too), -1 at the
 // end of the file (reported).
-int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, ComponentRoutine component);
+int parseBody(ParseState *state, Node *node, uint64_t depth, const char *blockPhrase, const ComponentTable *components);
 // Raw text scans for signatures and class heads. The text ends at the first
 // candidate character from which a token with one of the two codes is read;
 // letters count as candidates only after a blank when afterBlank is set.
@@ -95,19 +98,22 @@ void failNode(const ParseState *state, const char *words, const char *name);
 void failList(const ParseState *state, const char *text);
 void reportAt(const ParseState *state, unsigned message, const QString &a1 = QString(), const QString &a2 = QString(),
               const QString &a3 = QString(), const QString &a4 = QString(), const QString &a5 = QString());
-bool isNativeCode(uint32_t code);
 bool isCommentText(uint32_t code);
 
 // The OTD top level and STUB definitions (script.cpp).
 int parseOtdScript(ParseState *state, Node *root);
-int parseInclude(ParseState *state, Node *parent);
+int parseInclude(ParseState *state, uint64_t depth, Node *parent);
+extern const ComponentTable OTD_SCRIPT_COMPONENTS;
+extern const ComponentTable STUB_COMPONENTS;
 
 // Test components (components.cpp).
 int parseTestClass(ParseState *state, uint64_t depth, Node *parent);
 int parseTestSuite(ParseState *state, uint64_t depth, Node *parent);
 int parseTestCase(ParseState *state, uint64_t depth, Node *parent);
+extern const ComponentTable TEST_CLASS_COMPONENTS;
+extern const ComponentTable TEST_SUITE_COMPONENTS;
 // The statements of a TEST CASE or PROC body.
-bool testCaseComponent(ParseState *state, uint64_t depth, Node *parent);
+extern const ComponentTable STATEMENT_COMPONENTS;
 
 // Procedures (procedures.cpp).
 int parseProc(ParseState *state, uint64_t depth, Node *parent);
@@ -117,6 +123,7 @@ int parseCondition(ParseState *state, uint64_t depth, Node *parent, uint32_t kin
 // Checks, calls and prints (checks.cpp).
 int parseCheck(ParseState *state, uint64_t depth, Node *parent);
 int parseCheckProperty(ParseState *state, uint64_t depth, Node *parent);
+extern const ComponentTable CHECK_STUB_COMPONENTS;
 int parseCheckException(ParseState *state, uint64_t depth, Node *parent);
 int parseCheckStub(ParseState *state, uint64_t depth, Node *parent);
 int parseCall(ParseState *state, uint64_t depth, Node *parent);
@@ -130,9 +137,17 @@ int parseEpilogue(ParseState *state, uint64_t depth, Node *parent);
 // RUN, native code, comments and properties (run.cpp).
 int parseRun(ParseState *state, uint64_t depth, Node *parent);
 int buildNative(ParseState *state, uint64_t depth, Node *parent);
+// A node that only records the token just read; words name it in message 46.
+int buildTokenNode(ParseState *state, uint64_t depth, Node *parent, const char *words);
 int buildComment(ParseState *state, uint64_t depth, Node *parent);
 int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent);
+// The body components of ON ERROR, PROLOGUE, EPILOGUE and CHECK EXCEPTION:
+// comments, native code and PRINT.
+extern const ComponentTable PLAIN_STATEMENT_COMPONENTS;
+extern const ComponentTable PROPERTY_COMPONENTS;
 
 // OTC contract scripts and CHECK METHOD (contracts.cpp).
-int parseOtcClass(ParseState *state, Node *root, uint32_t kind);
+extern const ComponentTable OTC_SCRIPT_COMPONENTS;
+extern const ComponentTable CLASS_COMPONENTS;
+extern const ComponentTable UML_STATE_COMPONENTS;
 int parseCheckMethod(ParseState *state, uint64_t depth, Node *parent);

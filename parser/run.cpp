@@ -1,13 +1,15 @@
 // Statements: RUN with its elements, native code, comments and PROPERTY
 // definitions.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "parser/parser.h"
+
+#include <iterator>
 
 namespace {
 
 int expectElementName(ParseState *state)
 {
-    return expectToken(state, KIND_IDENTIFIER, 20, QStringLiteral("TEST CLASS"), QStringLiteral("TEST SUITE"),
+    return expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED_THREE, QStringLiteral("TEST CLASS"), QStringLiteral("TEST SUITE"),
                        QStringLiteral("TEST CASE"));
 }
 
@@ -23,9 +25,9 @@ int parsePathSegment(ParseState *state, NameSegment **path, NameSegment **last, 
     NameEntry *arguments;
     if (parseOptionalList(state, buildParameterList, &arguments) != 0)
         return -1;
-    NameSegment *segments = appendSegment(*last, *name, arguments);
+    NameSegment *segments = appendSegment(state->run, *last, *name, arguments);
     if (segments == nullptr) {
-        reportAt(state, 24);
+        reportAt(state, MESSAGE_SYNTAX_NO_MEMORY_FOR_TOKEN);
         return -1;
     }
     if (*path == nullptr)
@@ -46,9 +48,9 @@ void parseRunElement(ParseState *state, uint64_t depth, Node *run)
         if (parsePathSegment(state, &path, &last, &name, &later) != 0)
             return;
     }
-    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+    if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return;
-    Node *node = createRunNode(run, name, placeHere(state, depth), path);
+    Node *node = createRunNode(state->run, run, name, placeHere(state, depth), path);
     if (node == nullptr) {
         failNode(state, "RUN ELEMENT", name);
         return;
@@ -56,45 +58,41 @@ void parseRunElement(ParseState *state, uint64_t depth, Node *run)
     closeConstruct(state, node, opening);
 }
 
-// The components of a PROPERTY body: its expressions.
-bool propertyComponent(ParseState *state, uint64_t depth, Node *parent)
+// An expression of a PROPERTY body.
+int buildPropertyExpression(ParseState *state, uint64_t depth, Node *parent)
 {
-    uint32_t code = state->token.code;
-    if (code == KIND_EXPRESSION) {
-        if (createPlainNode(parent, KIND_EXPRESSION, state->token.text, placeHere(state, depth)) == nullptr)
-            failNode(state, "PROPERTY EXPRESSION", state->token.text);
-        return true;
-    }
-    return false;
+    return buildTokenNode(state, depth, parent, "PROPERTY EXPRESSION");
 }
 
-// A node that only records the token just read.
+constexpr Component PROPERTY_KEYWORDS[] = {{KIND_EXPRESSION, buildPropertyExpression}};
+constexpr Component PLAIN_STATEMENT_KEYWORDS[] = {{KIND_PRINT, parsePrint}};
+
+} // namespace
+
 int buildTokenNode(ParseState *state, uint64_t depth, Node *parent, const char *words)
 {
-    if (createPlainNode(parent, state->token.code, state->token.text, placeHere(state, depth)) != nullptr)
+    if (createPlainNode(state->run, parent, state->token.code, state->token.text, placeHere(state, depth)) != nullptr)
         return 0;
     failNode(state, words, state->token.text);
     return -1;
 }
 
-} // namespace
-
 // run { element ... }
 int parseRun(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    Node *run = createPlainNode(parent, KIND_RUN, opening.text, placeHere(state, depth));
+    Node *run = createPlainNode(state->run, parent, KIND_RUN, opening.text, placeHere(state, depth));
     if (run == nullptr) {
         failNode(state, "RUN", opening.text);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
     for (;;) {
         ScanMark start = markScan(&state->stream);
         int result = readToken(state);
         if (result == SCAN_END) {
-            reportAt(state, 14, QStringLiteral("}"), QStringLiteral("EOF"));
+            reportAt(state, MESSAGE_EXPECTED, QStringLiteral("}"), QStringLiteral("EOF"));
             return -1;
         }
         if (result == SCAN_FAILED || state->token.code == KIND_RIGHT_BRACE)
@@ -103,7 +101,7 @@ int parseRun(ParseState *state, uint64_t depth, Node *parent)
             restoreScan(&state->stream, start);
             parseRunElement(state, depth + 1, run);
         } else {
-            reportAt(state, 23, messageArgument(state->token.text), phrase(PHRASE_RUN));
+            reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(PHRASE_RUN));
         }
     }
     closeConstruct(state, run, opening);
@@ -124,21 +122,25 @@ int buildComment(ParseState *state, uint64_t depth, Node *parent)
 int parsePropertyDefinition(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_IDENTIFIER, 18, QStringLiteral("PROPERTY")) != 0)
+    if (expectToken(state, KIND_IDENTIFIER, MESSAGE_NAME_EXPECTED, QStringLiteral("PROPERTY")) != 0)
         return -1;
     const char *name = state->token.text;
     NameEntry *formals;
     if (parseOptionalList(state, buildNameList, &formals) != 0)
         return -1;
-    Node *property = createListNode(parent, KIND_PROPERTY, name, placeHere(state, depth), formals);
+    Node *property = createListNode(state->run, parent, KIND_PROPERTY, name, placeHere(state, depth), formals);
     if (property == nullptr) {
         failNode(state, "PROPERTY", name);
         return -1;
     }
-    if (expectToken(state, KIND_LEFT_BRACE, 14, QStringLiteral("{")) != 0)
+    if (expectToken(state, KIND_LEFT_BRACE, MESSAGE_EXPECTED, QStringLiteral("{")) != 0)
         return -1;
-    if (parseBody(state, property, depth + 1, PHRASE_PROPERTY, propertyComponent) != 0)
+    if (parseBody(state, property, depth + 1, PHRASE_PROPERTY, &PROPERTY_COMPONENTS) != 0)
         return -1;
     closeConstruct(state, property, opening);
     return 0;
 }
+
+const ComponentTable PROPERTY_COMPONENTS{PROPERTY_KEYWORDS, std::size(PROPERTY_KEYWORDS), 0, nullptr};
+const ComponentTable PLAIN_STATEMENT_COMPONENTS{PLAIN_STATEMENT_KEYWORDS, std::size(PLAIN_STATEMENT_KEYWORDS),
+                                                TAKES_NATIVE | TAKES_COMMENT, nullptr};

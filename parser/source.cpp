@@ -1,8 +1,8 @@
 // The parser's file entry: classifying, opening and registering each source
 // file, INCLUDE, and the top level of OTC scripts.
-#include "driver/diagnostics.h"
-#include "driver/files.h"
-#include "form/memory.h"
+#include "base/diagnostics.h"
+#include "io/files.h"
+#include "base/memory.h"
 #include "parser/parser.h"
 
 #include <cerrno>
@@ -102,18 +102,16 @@ Node *elementOfFile(Node *root, const char *directory, const char *fileName)
     return nullptr;
 }
 
-// An open source file: its stream while it is read and the file number to
-// go back to afterwards.
+// An open source file, while its stream is read.
 struct OpenSource {
     FILE *file;
-    uint32_t previousFileNo;
 };
 
 // The text that the run's caller holds for the file (an editor's unsaved
 // document), or false when the file is read from the disk.
 bool findDocument(const ParseState *state, const char **bytes, size_t *length)
 {
-    const RunHooks *hooks = context->hooks;
+    const RunHooks *hooks = state->run->hooks;
     if (hooks == nullptr || hooks->findDocument == nullptr)
         return false;
     // The path as the disk would be asked for it: directory and name joined.
@@ -139,27 +137,26 @@ int openSource(ParseState *state, OpenSource *source)
     source->file = inDocument ? nullptr : openSourceFile(state->directory, state->fileName);
     if (!inDocument && source->file == nullptr) {
         // The full path is made on the heap before the file is opened.
-        report(errno == ENOMEM ? 47 : 42, nullptr, 0, name);
+        report(state->run, errno == ENOMEM ? MESSAGE_NO_MEMORY_FOR_FILENAME : MESSAGE_CANNOT_OPEN, nullptr, 0, name);
         return -1;
     }
-    source->previousFileNo = currentFileNo;
-    currentFileNo = ++context->fileCount;
+    Context *context = state->run->context;
+    state->fileNo = ++context->fileCount;
     // The file is read before its FileEntry is linked, so that a file that
     // cannot be read leaves no entry behind.
     int read = inDocument ? openScanText(&state->stream, document, documentLength, state->stream.displayPath)
                           : openScanStream(&state->stream, source->file, state->stream.displayPath);
     FileEntry *entries = nullptr;
     if (read == 0) {
-        entries = addFileEntry(context->fileEntries, currentFileNo, state->directory, state->fileName,
+        entries = addFileEntry(state->run, context->fileEntries, state->fileNo, state->directory, state->fileName,
                                inDocument ? FileStatus{} : fileStatus(source->file));
         if (entries == nullptr)
             closeScanStream(&state->stream);
     }
     if (entries == nullptr) {
-        currentFileNo = source->previousFileNo;
         if (source->file != nullptr)
             fclose(source->file);
-        report(read == STREAM_READ_FAILED ? 42 : 47, nullptr, 0, name);
+        report(state->run, read == STREAM_READ_FAILED ? MESSAGE_CANNOT_OPEN : MESSAGE_NO_MEMORY_FOR_FILENAME, nullptr, 0, name);
         return -1;
     }
     context->fileEntries = entries;
@@ -169,9 +166,8 @@ int openSource(ParseState *state, OpenSource *source)
 int closeSource(ParseState *state, OpenSource *source)
 {
     closeScanStream(&state->stream);
-    currentFileNo = source->previousFileNo;
-    if (source->file != nullptr && closeFile(source->file) != 0) {
-        report(44, nullptr, 0, messageArgument(state->fileName));
+    if (source->file != nullptr && closeFile(state->run, source->file) != 0) {
+        report(state->run, MESSAGE_CANNOT_CLOSE, nullptr, 0, messageArgument(state->fileName));
         return -1;
     }
     return 0;
@@ -189,45 +185,45 @@ int parseOtcScript(ParseState *state, Node *root)
             break;
         if (result == SCAN_FAILED)
             continue;
-        if (state->token.code == KIND_CLASS || state->token.code == KIND_SINGLE_CLASS)
-            parseOtcClass(state, root, state->token.code);
-        else
-            reportAt(state, 23, messageArgument(state->token.text), phrase(PHRASE_OTC_SCRIPT));
+        if (!parseComponent(state, 0, root, &OTC_SCRIPT_COMPONENTS))
+            reportAt(state, MESSAGE_NOT_A_COMPONENT, messageArgument(state->token.text), phrase(PHRASE_OTC_SCRIPT));
     }
     return closeSource(state, &source);
 }
 
 // A file named on the command line or included: where it is, whether it
 // was read already, what kind of script it is.
-int parseNamedFile(const char *path, Node *root, int included, const char *baseDirectory)
+int parseNamedFile(Run *run, const char *path, Node *root, int included, const char *baseDirectory)
 {
     if (baseDirectory == nullptr)
-        baseDirectory = context->workingDirectory;
+        baseDirectory = run->context->workingDirectory;
     ParseState state{};
-    if (splitPath(baseDirectory, path, &state.directory, &state.fileName) != 0)
+    state.run = run;
+    state.stream.run = run;
+    if (splitPath(run, baseDirectory, path, &state.directory, &state.fileName) != 0)
         return -1;
     QString name = messageArgument(state.fileName);
     if (included) {
         Node *earlier = elementOfFile(root, state.directory, state.fileName);
         if (earlier != nullptr) {
-            report(35, earlier->displayPath, earlier->line, name);
+            report(run, MESSAGE_ALREADY_INCLUDED, earlier->displayPath, earlier->line, name);
             return -1;
         }
     }
-    state.stream.displayPath = makeDisplayPath(state.directory, state.fileName);
+    state.stream.displayPath = makeDisplayPath(run, state.directory, state.fileName);
     if (state.stream.displayPath == nullptr) {
-        report(47, nullptr, 0, name);
+        report(run, MESSAGE_NO_MEMORY_FOR_FILENAME, nullptr, 0, name);
         return -1;
     }
     int kind = classifySourceName(state.fileName);
     if (kind == SOURCE_NONE) {
-        report(54, nullptr, 0, name);
+        report(run, MESSAGE_NOT_A_SOURCE, nullptr, 0, name);
         return -1;
     }
     if (kind == SOURCE_OTC)
         return parseOtcScript(&state, root);
-    if (!included && ++otdFileCount > 1) {
-        report(55, nullptr, 0, name);
+    if (!included && ++run->otdFileCount > 1) {
+        report(run, MESSAGE_ONE_OTD_ONLY, nullptr, 0, name);
         return -1;
     }
     OpenSource source;
@@ -239,37 +235,37 @@ int parseNamedFile(const char *path, Node *root, int included, const char *baseD
 
 } // namespace
 
-int parseSourceFile(const char *path, Node *root, int included, const char *baseDirectory)
+int parseSourceFile(Run *run, const char *path, Node *root, int included, const char *baseDirectory)
 {
-    if (context->includeDepth > NESTING_LIMIT) {
-        report(0, nullptr, 0, QStringLiteral("INCLUDE nested more than %1 deep").arg(NESTING_LIMIT));
+    if (run->context->includeDepth > NESTING_LIMIT) {
+        report(run, MESSAGE_INTERNAL_ERROR, nullptr, 0, QStringLiteral("INCLUDE nested more than %1 deep").arg(NESTING_LIMIT));
         return -1;
     }
-    context->includeDepth += included;
-    int result = parseNamedFile(path, root, included, baseDirectory);
-    context->includeDepth -= included;
+    run->context->includeDepth += included;
+    int result = parseNamedFile(run, path, root, included, baseDirectory);
+    run->context->includeDepth -= included;
     return result;
 }
 
 // include "name" ;
-int parseInclude(ParseState *state, Node *parent)
+int parseInclude(ParseState *state, uint64_t depth, Node *parent)
 {
     Opening opening = openConstruct(state);
-    if (expectToken(state, KIND_STRING, 14, QStringLiteral("\" ... \"")) != 0)
+    if (expectToken(state, KIND_STRING, MESSAGE_EXPECTED, QStringLiteral("\" ... \"")) != 0)
         return -1;
     const char *written = state->token.text;
-    const char *name = unescapeText(written);
+    const char *name = unescapeText(state->run, written);
     if (name == nullptr) {
-        reportAt(state, 47, messageArgument(written));
+        reportAt(state, MESSAGE_NO_MEMORY_FOR_FILENAME, messageArgument(written));
         return -1;
     }
-    if (expectToken(state, KIND_SEMICOLON, 14, QStringLiteral(";")) != 0)
+    if (expectToken(state, KIND_SEMICOLON, MESSAGE_EXPECTED, QStringLiteral(";")) != 0)
         return -1;
-    Node *node = createPlainNode(parent, KIND_INCLUDE, name, placeHere(state, 0));
+    Node *node = createPlainNode(state->run, parent, KIND_INCLUDE, name, placeHere(state, depth));
     if (node == nullptr) {
         failNode(state, "INCLUDE", name);
         return -1;
     }
     closeConstruct(state, node, opening);
-    return parseSourceFile(name, parent, 1, state->directory);
+    return parseSourceFile(state->run, name, parent, 1, state->directory);
 }

@@ -1,7 +1,7 @@
 // The records of each element: its lines in the .tsf file (source line,
 // instance, message and text records), then its element record in the .ots
 // file, all through the checksummed writers of its own source file.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "records/recordline.h"
 #include "records/records.h"
 
@@ -9,11 +9,9 @@
 
 namespace {
 
-// Bases that keep the numbers of the record kinds apart.
-enum : uint64_t { MESSAGE_BASE = 1000000, TEXT_BASE = 2000000, STATE_BASE = 3000000 };
-
 // One element's records under way: a writer stops at its first failure.
 struct Writer {
+    Run *run;
     Node *node;
     FileEntry *entry;
     bool failed;
@@ -33,7 +31,7 @@ void finishTsf(Writer *writer, RecordLine *line)
 void writeLineRecord(Writer *writer, uint64_t line)
 {
     RecordLine record;
-    if (writer->failed || !beginRecord(&record, "LK ")) {
+    if (writer->failed || !beginRecord(writer->run, &record, "LK ")) {
         writer->failed = true;
         return;
     }
@@ -49,7 +47,7 @@ void writeLk(Writer *writer)
 void writeSi(Writer *writer)
 {
     RecordLine record;
-    if (writer->failed || !beginRecord(&record, "SI ")) {
+    if (writer->failed || !beginRecord(writer->run, &record, "SI ")) {
         writer->failed = true;
         return;
     }
@@ -61,7 +59,7 @@ void writeSi(Writer *writer)
 void writeIn(Writer *writer, const char *word, const char *text, bool escaped)
 {
     RecordLine record;
-    if (writer->failed || !beginRecord(&record, "IN \"")) {
+    if (writer->failed || !beginRecord(writer->run, &record, "IN \"")) {
         writer->failed = true;
         return;
     }
@@ -76,7 +74,7 @@ void writeIn(Writer *writer, const char *word, const char *text, bool escaped)
 void writeNumbered(Writer *writer, const char *head, uint64_t base, std::initializer_list<Piece> pieces)
 {
     RecordLine record;
-    if (writer->failed || !beginRecord(&record, head)) {
+    if (writer->failed || !beginRecord(writer->run, &record, head)) {
         writer->failed = true;
         return;
     }
@@ -88,12 +86,12 @@ void writeNumbered(Writer *writer, const char *head, uint64_t base, std::initial
 
 void writeMessage(Writer *writer, std::initializer_list<Piece> pieces)
 {
-    writeNumbered(writer, "MS ", MESSAGE_BASE, pieces);
+    writeNumbered(writer, "MS ", RECORD_MESSAGE_BASE, pieces);
 }
 
 void writeText(Writer *writer, std::initializer_list<Piece> pieces)
 {
-    writeNumbered(writer, "TX ", TEXT_BASE, pieces);
+    writeNumbered(writer, "TX ", RECORD_TEXT_BASE, pieces);
 }
 
 // CODE id "text" line=n dad=id; with an optional extra field before the ';'.
@@ -101,7 +99,7 @@ void writeElement(Writer *writer, const char *code, uint64_t id, std::initialize
                   uint64_t parent, const char *extra = nullptr, uint64_t extraValue = 0)
 {
     RecordLine record;
-    if (writer->failed || !beginRecord(&record, code)) {
+    if (writer->failed || !beginRecord(writer->run, &record, code)) {
         writer->failed = true;
         return;
     }
@@ -124,7 +122,7 @@ void writeOwnElement(Writer *writer, const char *code, std::initializer_list<Pie
 // A contract class is followed by its observation state.
 void writeObservationState(Writer *writer)
 {
-    writeElement(writer, "OS", writer->node->id + STATE_BASE, {{writer->node->name, false}, {" Observation State", false}},
+    writeElement(writer, "OS", writer->node->id + RECORD_STATE_BASE, {{writer->node->name, false}, {" Observation State", false}},
                  writer->node->id);
 }
 
@@ -213,7 +211,7 @@ void writePrint(Writer *writer)
 {
     // The parentheses and the items are escaped as one text.
     RecordLine whole;
-    beginRecord(&whole, "(");
+    beginRecord(writer->run, &whole, "(");
     for (const NameEntry *item = static_cast<ListInfo *>(writer->node->payload)->list; item != nullptr;
          item = item->next) {
         addRaw(&whole, item->text);
@@ -228,7 +226,7 @@ void writePrint(Writer *writer)
 void writeRunComponent(Writer *writer)
 {
     RecordLine path;
-    beginRecord(&path, "");
+    beginRecord(writer->run, &path, "");
     for (const NameSegment *segment = static_cast<RunInfo *>(writer->node->payload)->component; segment != nullptr;
          segment = segment->next) {
         addRaw(&path, segment->text);
@@ -288,7 +286,7 @@ bool writeNodeRecords(Writer *writer)
         return true;
     case KIND_ON_ERROR: {
         RecordLine fixed;
-        if (beginRecord(&fixed, "ST 164\n"))
+        if (beginRecord(writer->run, &fixed, "ST 164\n"))
             finishTsf(writer, &fixed);
         writeLk(writer);
         writeMessage(writer, {{"call `", false}, {name, false}, {"'", false}});
@@ -361,7 +359,7 @@ bool writeNodeRecords(Writer *writer)
         writeOwnElement(writer, "PY", {{name, false}});
         return true;
     default:
-        if (node->kind >= KIND_NATIVE_LINE && node->kind <= KIND_JAVA_BLOCK) {
+        if (isNativeKind(node->kind)) {
             writeOwnElement(writer, "NC", {{name, true}});
             return true;
         }
@@ -377,17 +375,17 @@ bool isSilentKind(uint32_t kind)
 
 } // namespace
 
-int writeElementRecords(Node *node)
+int writeElementRecords(Run *run, Node *node)
 {
     // Siblings in a loop, children by recursion: the depth is that of the tree.
     for (; node != nullptr; node = node->nextSibling) {
         if (!isSilentKind(node->kind)) {
-            Writer writer{node, entryForFile(node->fileNo), false};
+            Writer writer{run, node, entryForFile(run->context, node->fileNo), false};
             if (writer.entry == nullptr || !writeNodeRecords(&writer))
-                report(48, node->displayPath, node->line, messageArgument(node->name));
+                report(run, MESSAGE_UNKNOWN_TOKEN, node->displayPath, node->line, messageArgument(node->name));
         }
         if (node->firstChild != nullptr)
-            writeElementRecords(node->firstChild);
+            writeElementRecords(run, node->firstChild);
     }
     return 0;
 }

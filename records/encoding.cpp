@@ -13,26 +13,30 @@ namespace {
 
 enum : int { CHARSET_UNKNOWN, CHARSET_UTF8, CHARSET_LATIN1, CHARSET_OTHER };
 
-int charset = CHARSET_UNKNOWN;
-iconv_t converter;
+// What the locale's charset is, found on first use, and the converter from
+// it when it is neither UTF-8 nor Latin-1: the locale is the process's.
+struct {
+    int charset = CHARSET_UNKNOWN;
+    iconv_t converter;
+} local;
 
 int localCharset()
 {
-    if (charset != CHARSET_UNKNOWN)
-        return charset;
+    if (local.charset != CHARSET_UNKNOWN)
+        return local.charset;
     const char *codeset = nl_langinfo(CODESET);
     if (strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "utf8") == 0) {
-        charset = CHARSET_UTF8;
+        local.charset = CHARSET_UTF8;
     } else if (strcasecmp(codeset, "ANSI_X3.4-1968") == 0 || strcasecmp(codeset, "ASCII") == 0 ||
                strcasecmp(codeset, "ISO-8859-1") == 0) {
         // The C and POSIX locales take bytes of 0x80 and above as Latin-1,
         // so that no byte is lost.
-        charset = CHARSET_LATIN1;
+        local.charset = CHARSET_LATIN1;
     } else {
-        converter = iconv_open("UTF-8", codeset);
-        charset = converter == reinterpret_cast<iconv_t>(-1) ? CHARSET_LATIN1 : CHARSET_OTHER;
+        local.converter = iconv_open("UTF-8", codeset);
+        local.charset = local.converter == reinterpret_cast<iconv_t>(-1) ? CHARSET_LATIN1 : CHARSET_OTHER;
     }
-    return charset;
+    return local.charset;
 }
 
 int appendLatin1(TextBuffer *buffer, unsigned char c)
@@ -50,12 +54,12 @@ int appendConverted(TextBuffer *buffer, const char *text)
 {
     char *in = const_cast<char *>(text);
     size_t left = strlen(text);
-    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    iconv(local.converter, nullptr, nullptr, nullptr, nullptr);
     while (left > 0) {
         char chunk[256];
         char *out = chunk;
         size_t room = sizeof chunk;
-        size_t result = iconv(converter, &in, &left, &out, &room);
+        size_t result = iconv(local.converter, &in, &left, &out, &room);
         int error = errno;
         if (appendBytes(buffer, chunk, static_cast<size_t>(out - chunk)) != 0)
             return -1;

@@ -1,7 +1,7 @@
 // The record files of each source file: creating them, their headers and
 // trailers, the checksummed line writers and the record line builder.
-#include "driver/diagnostics.h"
-#include "driver/files.h"
+#include "base/diagnostics.h"
+#include "io/files.h"
 #include "records/recordline.h"
 #include "records/records.h"
 
@@ -37,13 +37,13 @@ int writeLiteralOts(FileEntry *entry, const char *text)
     return writeOtsLine(entry, text, strlen(text));
 }
 
-void writeTsfHeader(FileEntry *entry)
+void writeTsfHeader(Run *run, FileEntry *entry)
 {
     writeLiteralTsf(entry, "DB \"Okvar-Tracer\"\n");
     // Both identification lines or neither, when escaping fails.
     RecordLine source, file;
-    beginRecord(&source, "SO \"");
-    beginRecord(&file, "IN \"File\" 1h \"");
+    beginRecord(run, &source, "SO \"");
+    beginRecord(run, &file, "IN \"File\" 1h \"");
     addQuoted(&source, {{entry->directory, true}, {entry->fileName, true}}, true);
     addNumber(&source, "\" %" PRIx64 "h \"txt\"\n", static_cast<uint64_t>(entry->modificationTime));
     addQuoted(&file, {{entry->fileName, true}}, true);
@@ -76,10 +76,10 @@ void writeDateLine(FileEntry *entry)
     writeText(entry->otsStream, line, static_cast<size_t>(length));
 }
 
-void writeOtsHeader(FileEntry *entry)
+void writeOtsHeader(Run *run, FileEntry *entry)
 {
     RecordLine origin;
-    if (beginRecord(&origin, "OF \"")) {
+    if (beginRecord(run, &origin, "OF \"")) {
         addQuoted(&origin, {{entry->directory, false}}, false);
         addRaw(&origin, "\" \"");
         addQuoted(&origin, {{entry->fileName, false}}, false);
@@ -88,7 +88,7 @@ void writeOtsHeader(FileEntry *entry)
     }
     writeLiteralOts(entry, "\n");
     RecordLine version;
-    if (beginRecord(&version, "VO ")) {
+    if (beginRecord(run, &version, "VO ")) {
         addRaw(&version, RELEASE_TEXT);
         addRaw(&version, "\n");
         endOtsRecord(&version, entry);
@@ -115,21 +115,21 @@ void writeTrailers(FileEntry *entry)
 
 // A record file that was not written or closed completely is not passed
 // off as written.
-int closeRecordFile(FILE *stream, const char *name)
+int closeRecordFile(Run *run, FILE *stream, const char *name)
 {
     bool failed = ferror(stream) != 0;
-    if (closeFile(stream) != 0 || failed) {
-        report(43, nullptr, 0, messageArgument(name));
+    if (closeFile(run, stream) != 0 || failed) {
+        report(run, MESSAGE_CANNOT_CREATE, nullptr, 0, messageArgument(name));
         return -1;
     }
     return 0;
 }
 
-FILE *createRecordFile(const char *name, int code)
+FILE *createRecordFile(Run *run, const char *name, int code)
 {
-    FILE *stream = openOutputFile(name, code);
+    FILE *stream = openOutputFile(run, name, code);
     if (stream == nullptr)
-        report(43, nullptr, 0, messageArgument(name));
+        report(run, MESSAGE_CANNOT_CREATE, nullptr, 0, messageArgument(name));
     return stream;
 }
 
@@ -191,25 +191,25 @@ int writeTsfLine(FileEntry *entry, const char *text, size_t length)
     return 0;
 }
 
-int writeRecordFiles(Node *root)
+int writeRecordFiles(Run *run, Node *root)
 {
-    for (FileEntry *entry = context->fileEntries; entry != nullptr; entry = entry->nextEntry) {
-        entry->tsfStream = createRecordFile(entry->tsfName, 204);
+    for (FileEntry *entry = run->context->fileEntries; entry != nullptr; entry = entry->nextEntry) {
+        entry->tsfStream = createRecordFile(run, entry->tsfName, 204);
         if (entry->tsfStream == nullptr)
             return -1;
-        entry->otsStream = createRecordFile(entry->otsName, 203);
+        entry->otsStream = createRecordFile(run, entry->otsName, 203);
         if (entry->otsStream == nullptr)
             return -1;
-        writeTsfHeader(entry);
-        writeOtsHeader(entry);
+        writeTsfHeader(run, entry);
+        writeOtsHeader(run, entry);
     }
-    writeElementRecords(root);
+    writeElementRecords(run, root);
     int result = 0;
-    for (FileEntry *entry = context->fileEntries; entry != nullptr; entry = entry->nextEntry) {
+    for (FileEntry *entry = run->context->fileEntries; entry != nullptr; entry = entry->nextEntry) {
         writeTrailers(entry);
-        if (closeRecordFile(entry->otsStream, entry->otsName) != 0)
+        if (closeRecordFile(run, entry->otsStream, entry->otsName) != 0)
             result = -1;
-        if (closeRecordFile(entry->tsfStream, entry->tsfName) != 0)
+        if (closeRecordFile(run, entry->tsfStream, entry->tsfName) != 0)
             result = -1;
         entry->otsStream = nullptr;
         entry->tsfStream = nullptr;
@@ -217,11 +217,12 @@ int writeRecordFiles(Node *root)
     return result;
 }
 
-bool beginRecord(RecordLine *line, const char *head)
+bool beginRecord(Run *run, RecordLine *line, const char *head)
 {
+    line->run = run;
     line->failed = initTextBuffer(&line->text) != 0;
     if (line->failed) {
-        report(50, nullptr, 0);
+        report(run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
         return false;
     }
     addRaw(line, head);
@@ -231,7 +232,7 @@ bool beginRecord(RecordLine *line, const char *head)
 static void failRecord(RecordLine *line)
 {
     if (!line->failed)
-        report(50, nullptr, 0);
+        report(line->run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
     line->failed = true;
 }
 
@@ -263,7 +264,7 @@ void addQuoted(RecordLine *line, std::initializer_list<Piece> pieces, bool utf8)
             return;
         // Most texts hold nothing to escape and are added as they are.
         bool plain = !piece.escaped || (piece.text != nullptr && !needsQuoteEscapes(piece.text));
-        const char *text = plain ? piece.text : escapeQuotes(piece.text);
+        const char *text = plain ? piece.text : escapeQuotes(line->run, piece.text);
         if (text == nullptr) {
             // A record left out without a message would pass for a whole file:
             // its checksum, repeated in the generated code, would agree.

@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 struct RecordLine {
+    Run *run; // which takes the message of a failure
     TextBuffer text;
     bool failed;
 };
@@ -18,7 +19,7 @@ struct Piece {
     bool escaped;
 };
 
-bool beginRecord(RecordLine *line, const char *head);
+bool beginRecord(Run *run, RecordLine *line, const char *head);
 // length bytes of text, kept terminated.
 void addBytes(RecordLine *line, const char *text, size_t length);
 // Inline so that the length of a literal is known where it is written.

@@ -6,7 +6,7 @@
 #include <cstddef>
 
 // Writes the record files of every FileEntry; 0, or -1 after message 43.
-int writeRecordFiles(Node *root);
+int writeRecordFiles(Run *run, Node *root);
 
 // Folds length bytes into the checksum pair, each as a signed byte.
 void foldChecksum(uint32_t *a, uint32_t *b, const char *text, size_t length);
@@ -16,7 +16,7 @@ int writeTsfLine(FileEntry *entry, const char *text, size_t length);
 int writeOtsLine(FileEntry *entry, const char *text, size_t length);
 
 // The records of node, its descendants and its following siblings.
-int writeElementRecords(Node *node);
+int writeElementRecords(Run *run, Node *node);
 
 // Appends text converted from the locale's 8-bit encoding to UTF-8; -1 when
 // memory runs out.

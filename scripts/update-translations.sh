@@ -15,7 +15,7 @@ catalogues=${2:-$root/translations}
 cd "$root"
 
 options=(-silent -locations none -no-obsolete)
-mapfile -t sources < <(find driver form lexer parser semantic codegen records \
+mapfile -t sources < <(find base io driver form lexer parser semantic codegen records \
   \( -name '*.cpp' -o -name '*.h' \) ! -path driver/main.cpp | sort)
 shopt -s nullglob
 for ts in "$catalogues"/veldident_*.ts; do

@@ -1,14 +1,11 @@
 // Inheritance expansion: every derived TEST CLASS receives copies of what
 // its base holds and it does not redefine, with the base's formal parameters
 // replaced by the actual ones, and then forgets its base.
-#include "driver/diagnostics.h"
-#include "form/memory.h"
+#include "base/diagnostics.h"
+#include "base/memory.h"
 #include "semantic/semantic.h"
 
 namespace {
-
-// How many bases deep expansion is at this moment.
-uint64_t expansionDepth;
 
 // The word of message 46 for a copied element's kind.
 const char *copyWord(uint32_t kind)
@@ -26,24 +23,24 @@ const char *copyWord(uint32_t kind)
     case KIND_BLOCK_COMMENT:
         return "COMMENT";
     default:
-        return kind >= KIND_NATIVE_LINE && kind <= KIND_JAVA_BLOCK ? "NATIVE" : kindName(kind);
+        return isNativeKind(kind) ? "NATIVE" : kindName(kind);
     }
 }
 
 // A dotted name copied segment by segment; with arguments set, each
 // segment's actual parameters are copied too, so that substituting into the
 // copy leaves the original's texts alone. -1 when memory runs out.
-int copySegments(const NameSegment *segments, bool arguments, NameSegment **copy)
+int copySegments(Run *run, const NameSegment *segments, bool arguments, NameSegment **copy)
 {
     *copy = nullptr;
     NameSegment *last = nullptr;
     for (; segments != nullptr; segments = segments->next) {
         NameEntry *list = segments->arguments;
-        if (arguments && copyNameList(segments->arguments, &list) != 0)
+        if (arguments && copyNameList(run, segments->arguments, &list) != 0)
             return -1;
         // Appended after the last copied segment: a long name is not walked
         // for every segment.
-        NameSegment *grown = appendSegment(last, segments->text, list);
+        NameSegment *grown = appendSegment(run, last, segments->text, list);
         if (grown == nullptr)
             return -1;
         if (*copy == nullptr)
@@ -59,9 +56,9 @@ NameEntry *argumentsOf(const NameSegment *target)
 }
 
 // The copy of one element without its children, or null.
-Node *copyNode(Node *parent, const Node *element)
+Node *copyNode(Run *run, Node *parent, const Node *element)
 {
-    NodePlace place{element->directory, element->fileName, element->line,
+    NodePlace place{element->directory, element->fileName, element->displayPath, element->fileNo, element->line,
                     SpanWords{element->beginLine, element->endLine, element->beginColumn, element->endColumn},
                     element->depth};
     const char *name = element->name;
@@ -71,52 +68,52 @@ Node *copyNode(Node *parent, const Node *element)
     switch (kind) {
     case KIND_TEST_CLASS: {
         auto *info = static_cast<ClassInfo *>(payload);
-        if (copySegments(info->base, false, &segments) != 0)
+        if (copySegments(run, info->base, false, &segments) != 0)
             return nullptr;
-        return createClassNode(parent, name, place, info->parameters, segments);
+        return createClassNode(run, parent, name, place, info->parameters, segments);
     }
     case KIND_PROC:
     case KIND_PROPERTY:
-        return createListNode(parent, kind, name, place, static_cast<ListInfo *>(payload)->list);
+        return createListNode(run, parent, kind, name, place, static_cast<ListInfo *>(payload)->list);
     case KIND_PRINT: {
         NameEntry *items;
-        if (copyNameList(static_cast<ListInfo *>(payload)->list, &items) != 0)
+        if (copyNameList(run, static_cast<ListInfo *>(payload)->list, &items) != 0)
             return nullptr;
-        return createListNode(parent, kind, name, place, items);
+        return createListNode(run, parent, kind, name, place, items);
     }
     case KIND_STUB:
-        return createStubNode(parent, name, place, static_cast<StubInfo *>(payload)->signature);
+        return createStubNode(run, parent, name, place, static_cast<StubInfo *>(payload)->signature);
     case KIND_CHECK: {
         auto *info = static_cast<CheckInfo *>(payload);
-        return createCheckNode(parent, place, info->label, info->condition, info->span);
+        return createCheckNode(run, parent, place, info->label, info->condition, info->span);
     }
     case KIND_CHECK_PROPERTY: {
         auto *info = static_cast<PropertyCheckInfo *>(payload);
-        if (copySegments(info->target, true, &segments) != 0)
+        if (copySegments(run, info->target, true, &segments) != 0)
             return nullptr;
-        return createPropertyCheckNode(parent, name, place, info->label, segments, argumentsOf(segments), info->span);
+        return createPropertyCheckNode(run, parent, name, place, info->label, segments, argumentsOf(segments), info->span);
     }
     case KIND_CHECK_STUB:
-        return createStubCheckNode(parent, name, place);
+        return createStubCheckNode(run, parent, name, place);
     case KIND_CALL:
-        if (copySegments(static_cast<CallInfo *>(payload)->target, true, &segments) != 0)
+        if (copySegments(run, static_cast<CallInfo *>(payload)->target, true, &segments) != 0)
             return nullptr;
-        return createCallNode(parent, name, place, segments, argumentsOf(segments));
+        return createCallNode(run, parent, name, place, segments, argumentsOf(segments));
     case KIND_RUN_COMPONENT:
-        if (copySegments(static_cast<RunInfo *>(payload)->component, true, &segments) != 0)
+        if (copySegments(run, static_cast<RunInfo *>(payload)->component, true, &segments) != 0)
             return nullptr;
-        return createRunNode(parent, name, place, segments);
+        return createRunNode(run, parent, name, place, segments);
     case KIND_ON_ERROR: {
-        Node *copy = createOnErrorNode(parent, name, place);
+        Node *copy = createOnErrorNode(run, parent, name, place);
         if (copy != nullptr)
             *static_cast<OnErrorInfo *>(copy->payload) = *static_cast<OnErrorInfo *>(payload);
         return copy;
     }
     case KIND_REQUIRE:
     case KIND_ENSURE:
-        return createConditionNode(parent, kind, name, place, static_cast<ConditionInfo *>(payload)->span);
+        return createConditionNode(run, parent, kind, name, place, static_cast<ConditionInfo *>(payload)->span);
     default:
-        return createPlainNode(parent, kind, name, place);
+        return createPlainNode(run, parent, kind, name, place);
     }
 }
 
@@ -148,30 +145,30 @@ bool isCopiedKind(uint32_t kind)
         return true;
     default:
         return (kind >= KIND_COMMENT_LINE && kind <= KIND_BLOCK_COMMENT) ||
-               (kind >= KIND_NATIVE_LINE && kind <= KIND_JAVA_BLOCK);
+               isNativeKind(kind);
     }
 }
 
 // Copies element with its children under parent; null after a message.
 // The copy keeps the identifier and file of what was written.
-Node *copySubtree(Node *parent, const Node *element)
+Node *copySubtree(Run *run, Node *parent, const Node *element)
 {
     if (!isCopiedKind(element->kind)) {
-        report(48, element->displayPath, element->line, messageArgument(element->name));
+        report(run, MESSAGE_UNKNOWN_TOKEN, element->displayPath, element->line, messageArgument(element->name));
         return nullptr;
     }
-    Node *copy = copyNode(parent, element);
+    Node *copy = copyNode(run, parent, element);
     if (copy == nullptr) {
         const char *name = element->kind == KIND_CHECK ? static_cast<CheckInfo *>(element->payload)->condition
                                                        : element->name;
-        report(46, element->displayPath, element->line, QString::fromLatin1(copyWord(element->kind)),
+        report(run, MESSAGE_NODE_NOT_BUILT, element->displayPath, element->line, QString::fromLatin1(copyWord(element->kind)),
                messageArgument(name));
         return nullptr;
     }
     copy->id = element->id;
     copy->fileNo = element->fileNo;
     for (const Node *child = element->firstChild; child != nullptr; child = child->nextSibling) {
-        if (copySubtree(copy, child) == nullptr)
+        if (copySubtree(run, copy, child) == nullptr)
             return nullptr;
     }
     return copy;
@@ -202,64 +199,64 @@ void maskBindings(const Node *node, Binding *bindings, int step)
     }
 }
 
-int substituteInto(const char **text, const Binding *bindings)
+int substituteInto(Run *run, const char **text, const Binding *bindings)
 {
-    const char *substituted = substituteText(*text, bindings);
+    const char *substituted = substituteText(run, *text, bindings);
     if (substituted == nullptr)
         return -1;
     *text = substituted;
     return 0;
 }
 
-int substituteList(NameEntry *list, const Binding *bindings)
+int substituteList(Run *run, NameEntry *list, const Binding *bindings)
 {
     for (; list != nullptr; list = list->next) {
-        if (substituteInto(&list->text, bindings) != 0)
+        if (substituteInto(run, &list->text, bindings) != 0)
             return -1;
     }
     return 0;
 }
 
-int substituteSegments(NameSegment *segments, const Binding *bindings)
+int substituteSegments(Run *run, NameSegment *segments, const Binding *bindings)
 {
     for (; segments != nullptr; segments = segments->next) {
-        if (substituteList(segments->arguments, bindings) != 0)
+        if (substituteList(run, segments->arguments, bindings) != 0)
             return -1;
     }
     return 0;
 }
 
 // The texts of one element that carry native code.
-int substituteNode(Node *node, const Binding *bindings)
+int substituteNode(Run *run, Node *node, const Binding *bindings)
 {
     switch (node->kind) {
     case KIND_PRINT:
-        return substituteList(static_cast<ListInfo *>(node->payload)->list, bindings);
+        return substituteList(run, static_cast<ListInfo *>(node->payload)->list, bindings);
     case KIND_CHECK:
-        return substituteInto(&static_cast<CheckInfo *>(node->payload)->condition, bindings);
+        return substituteInto(run, &static_cast<CheckInfo *>(node->payload)->condition, bindings);
     case KIND_CALL:
-        return substituteSegments(static_cast<CallInfo *>(node->payload)->target, bindings);
+        return substituteSegments(run, static_cast<CallInfo *>(node->payload)->target, bindings);
     case KIND_CHECK_PROPERTY:
-        return substituteSegments(static_cast<PropertyCheckInfo *>(node->payload)->target, bindings);
+        return substituteSegments(run, static_cast<PropertyCheckInfo *>(node->payload)->target, bindings);
     case KIND_RUN_COMPONENT:
-        return substituteSegments(static_cast<RunInfo *>(node->payload)->component, bindings);
+        return substituteSegments(run, static_cast<RunInfo *>(node->payload)->component, bindings);
     case KIND_REQUIRE:
     case KIND_ENSURE:
     case KIND_EXPRESSION:
-        return substituteInto(&node->name, bindings);
+        return substituteInto(run, &node->name, bindings);
     default:
-        if (node->kind >= KIND_NATIVE_LINE && node->kind <= KIND_JAVA_BLOCK)
-            return substituteInto(&node->name, bindings);
+        if (isNativeKind(node->kind))
+            return substituteInto(run, &node->name, bindings);
         return 0;
     }
 }
 
-int substituteSubtree(Node *node, Binding *bindings)
+int substituteSubtree(Run *run, Node *node, Binding *bindings)
 {
     maskBindings(node, bindings, 1);
-    int result = substituteNode(node, bindings);
+    int result = substituteNode(run, node, bindings);
     for (Node *child = node->firstChild; child != nullptr && result == 0; child = child->nextSibling)
-        result = substituteSubtree(child, bindings);
+        result = substituteSubtree(run, child, bindings);
     maskBindings(node, bindings, -1);
     return result;
 }
@@ -274,7 +271,7 @@ void releaseBindings(Binding *bindings)
 }
 
 // One binding for every actual parameter of every segment of the base name.
-int makeBindings(const NameSegment *base, Binding **bindings)
+int makeBindings(Run *run, const NameSegment *base, Binding **bindings)
 {
     Binding **tail = bindings;
     *bindings = nullptr;
@@ -284,7 +281,7 @@ int makeBindings(const NameSegment *base, Binding **bindings)
                 continue;
             auto *binding = static_cast<Binding *>(zepAlloc(sizeof(Binding)));
             if (binding == nullptr) {
-                report(50, nullptr, 0);
+                report(run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
                 releaseBindings(*bindings);
                 return -1;
             }
@@ -332,43 +329,43 @@ bool holds(const Node *outer, const Node *inner)
     return false;
 }
 
-int inherit(Node *derived, Node *base, Binding *bindings)
+int inherit(Run *run, Node *derived, Node *base, Binding *bindings)
 {
     for (const Node *element = base->firstChild; element != nullptr; element = element->nextSibling) {
         if (isRedefined(derived, element))
             continue;
-        Node *copy = copySubtree(derived, element);
-        if (copy == nullptr || (bindings != nullptr && substituteSubtree(copy, bindings) != 0))
+        Node *copy = copySubtree(run, derived, element);
+        if (copy == nullptr || (bindings != nullptr && substituteSubtree(run, copy, bindings) != 0))
             return -1;
     }
     return 0;
 }
 
-int expandClass(Node *derived)
+int expandClass(Run *run, Node *derived)
 {
     auto *info = static_cast<ClassInfo *>(derived->payload);
-    Node *base = resolveBase(derived, info->base);
+    Node *base = resolveBase(run, derived, info->base);
     if (base == nullptr) {
         info->base = nullptr;
         return -1;
     }
     if (holds(base, derived)) {
-        report(0, derived->displayPath, derived->line,
+        report(run, MESSAGE_INTERNAL_ERROR, derived->displayPath, derived->line,
                QStringLiteral("TEST CLASS `%1' inherits from a class that holds it").arg(messageArgument(derived->name)));
         return -1;
     }
-    if (expansionDepth >= NESTING_LIMIT) {
-        report(0, derived->displayPath, derived->line,
+    if (run->expansionDepth >= NESTING_LIMIT) {
+        report(run, MESSAGE_INTERNAL_ERROR, derived->displayPath, derived->line,
                QStringLiteral("TEST CLASS bases nested more than %1 deep").arg(NESTING_LIMIT));
         return -1;
     }
-    expansionDepth++;
-    int result = expand(base);
-    expansionDepth--;
+    run->expansionDepth++;
+    int result = expand(run, base);
+    run->expansionDepth--;
     Binding *bindings = nullptr;
-    if (result != 0 || makeBindings(info->base, &bindings) != 0)
+    if (result != 0 || makeBindings(run, info->base, &bindings) != 0)
         return -1;
-    result = inherit(derived, base, bindings);
+    result = inherit(run, derived, base, bindings);
     releaseBindings(bindings);
     info->base = nullptr;
     info->resolvedBase = nullptr;
@@ -377,13 +374,13 @@ int expandClass(Node *derived)
 
 } // namespace
 
-int expand(Node *node)
+int expand(Run *run, Node *node)
 {
     if (node->kind == KIND_TEST_CLASS && static_cast<ClassInfo *>(node->payload)->resolvedBase != nullptr &&
-        expandClass(node) != 0)
+        expandClass(run, node) != 0)
         return -1;
     for (Node *child = node->firstChild; child != nullptr; child = child->nextSibling) {
-        if (expand(child) != 0)
+        if (expand(run, child) != 0)
             return -1;
     }
     return 0;

@@ -5,7 +5,7 @@
 // times the memory of the tree, so only a scope whose wanted child is not
 // among its first SCAN_LIMIT children is indexed. Built per scope on first
 // use; the tree must not change while it is kept.
-#include "form/memory.h"
+#include "base/memory.h"
 #include "semantic/semantic.h"
 
 #include <cstring>
@@ -19,20 +19,22 @@ struct Key {
     const void *other;
 };
 
-struct Slot {
+} // namespace
+
+// The index lives in the run; the scope indexed last (run->lastIndexed) is
+// asked of again and again (the script root for every CHECK STUB): it goes
+// to the index without the walk.
+struct ScopeSlot {
     Key key;
     ScopeEntry entry;
     bool used;
 };
 
-enum : uint64_t { SCAN_LIMIT = 32 };
+namespace {
 
-Slot *slots;
-size_t slotCount;
-size_t usedCount;
-// The scope indexed last, asked of again and again (the script root for
-// every CHECK STUB): it goes to the index without the walk.
-const Node *lastIndexed;
+using Slot = ScopeSlot;
+
+enum : uint64_t { SCAN_LIMIT = 32 };
 
 // Marks a scope whose children are in the index.
 const char INDEXED = 0;
@@ -60,58 +62,58 @@ Slot *findSlot(Slot *table, size_t count, const Key &key)
     }
 }
 
-bool grow()
+bool grow(Run *run)
 {
-    size_t count = slotCount == 0 ? 1024 : slotCount * 2;
+    size_t count = run->scopeSlotCount == 0 ? 1024 : run->scopeSlotCount * 2;
     Slot *table = static_cast<Slot *>(zepAlloc(count * sizeof(Slot)));
     if (table == nullptr)
         return false;
     memset(table, 0, count * sizeof(Slot));
-    for (size_t i = 0; i < slotCount; i++) {
-        if (slots[i].used)
-            *findSlot(table, count, slots[i].key) = slots[i];
+    for (size_t i = 0; i < run->scopeSlotCount; i++) {
+        if (run->scopeSlots[i].used)
+            *findSlot(table, count, run->scopeSlots[i].key) = run->scopeSlots[i];
     }
-    zepFree(slots);
-    slots = table;
-    slotCount = count;
+    zepFree(run->scopeSlots);
+    run->scopeSlots = table;
+    run->scopeSlotCount = count;
     return true;
 }
 
 // Records the first holder of a key; false when memory runs out.
-bool add(const Key &key, Node *node, uint64_t ordinal)
+bool add(Run *run, const Key &key, Node *node, uint64_t ordinal)
 {
-    if ((usedCount + 1) * 2 > slotCount && !grow())
+    if ((run->scopeUsedCount + 1) * 2 > run->scopeSlotCount && !grow(run))
         return false;
-    Slot *slot = findSlot(slots, slotCount, key);
+    Slot *slot = findSlot(run->scopeSlots, run->scopeSlotCount, key);
     if (!slot->used) {
         *slot = Slot{key, ScopeEntry{node, ordinal}, true};
-        usedCount++;
+        run->scopeUsedCount++;
     }
     return true;
 }
 
-bool addChild(const Node *scope, Node *child, uint64_t ordinal)
+bool addChild(Run *run, const Node *scope, Node *child, uint64_t ordinal)
 {
     if (child->kind == KIND_TRANSITION) {
         auto *states = static_cast<TransitionInfo *>(child->payload);
-        if (!add(Key{scope, child->kind, states->fromState, states->toState}, child, ordinal))
+        if (!add(run, Key{scope, child->kind, states->fromState, states->toState}, child, ordinal))
             return false;
     }
-    return add(Key{scope, child->kind, child->name, nullptr}, child, ordinal) &&
-           add(Key{scope, child->kind, &ANY_NAME, nullptr}, child, ordinal);
+    return add(run, Key{scope, child->kind, child->name, nullptr}, child, ordinal) &&
+           add(run, Key{scope, child->kind, &ANY_NAME, nullptr}, child, ordinal);
 }
 
-bool indexScope(Node *scope)
+bool indexScope(Run *run, Node *scope)
 {
     Key mark{scope, 0, &INDEXED, nullptr};
-    if (slotCount > 0 && findSlot(slots, slotCount, mark)->used)
+    if (run->scopeSlotCount > 0 && findSlot(run->scopeSlots, run->scopeSlotCount, mark)->used)
         return true;
     uint64_t ordinal = 0;
     for (Node *child = scope->firstChild; child != nullptr; child = child->nextSibling) {
-        if (!addChild(scope, child, ordinal++))
+        if (!addChild(run, scope, child, ordinal++))
             return false;
     }
-    return add(mark, nullptr, 0);
+    return add(run, mark, nullptr, 0);
 }
 
 // The same lookup by walking at most limit children. Not found: {null, the
@@ -136,27 +138,27 @@ ScopeEntry scanChildren(Node *scope, uint32_t kind, const char *name, const char
 
 } // namespace
 
-ScopeEntry firstChild(Node *scope, uint32_t kind, const char *name, const char *other)
+ScopeEntry firstChild(Run *run, Node *scope, uint32_t kind, const char *name, const char *other)
 {
-    if (scope != lastIndexed) {
+    if (scope != run->lastIndexed) {
         ScopeEntry near = scanChildren(scope, kind, name, other, SCAN_LIMIT);
         if (near.node != nullptr || near.ordinal < SCAN_LIMIT)
             return near;
-        if (!indexScope(scope))
+        if (!indexScope(run, scope))
             return scanChildren(scope, kind, name, other);
-        lastIndexed = scope;
+        run->lastIndexed = scope;
     }
     Key key{scope, kind, name != nullptr ? static_cast<const void *>(name) : &ANY_NAME, other};
-    Slot *slot = findSlot(slots, slotCount, key);
+    Slot *slot = findSlot(run->scopeSlots, run->scopeSlotCount, key);
     return slot->used ? slot->entry : ScopeEntry{nullptr, 0};
 }
 
-unsigned earlierKinds(const Node *node, uint64_t ordinal, const uint32_t *kinds, size_t count, const char *name)
+unsigned earlierKinds(Run *run, const Node *node, uint64_t ordinal, const uint32_t *kinds, size_t count, const char *name)
 {
     unsigned found = 0;
     if (ordinal > SCAN_LIMIT) {
         for (size_t i = 0; i < count; i++) {
-            ScopeEntry entry = firstChild(node->parent, kinds[i], name);
+            ScopeEntry entry = firstChild(run, node->parent, kinds[i], name);
             if (entry.node != nullptr && entry.ordinal < ordinal)
                 found |= 1u << i;
         }
@@ -173,11 +175,11 @@ unsigned earlierKinds(const Node *node, uint64_t ordinal, const uint32_t *kinds,
     return found;
 }
 
-void clearScopes()
+void clearScopes(Run *run)
 {
-    zepFree(slots);
-    slots = nullptr;
-    slotCount = 0;
-    usedCount = 0;
-    lastIndexed = nullptr;
+    zepFree(run->scopeSlots);
+    run->scopeSlots = nullptr;
+    run->scopeSlotCount = 0;
+    run->scopeUsedCount = 0;
+    run->lastIndexed = nullptr;
 }

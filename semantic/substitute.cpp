@@ -1,6 +1,6 @@
 // Substitution of actual parameters for formal ones in native texts.
-#include "driver/diagnostics.h"
-#include "form/memory.h"
+#include "base/diagnostics.h"
+#include "base/memory.h"
 #include "semantic/semantic.h"
 
 #include <cctype>
@@ -92,7 +92,7 @@ int substituteOnce(const char *text, const Binding &binding, TextBuffer *out)
 
 } // namespace
 
-const char *substituteScratch(const char *text, const Binding *bindings, SubstitutionScratch *scratch)
+const char *substituteScratch(Run *run, const char *text, const Binding *bindings, SubstitutionScratch *scratch)
 {
     const char *current = text;
     for (const Binding *binding = bindings; binding != nullptr; binding = binding->next) {
@@ -107,13 +107,13 @@ const char *substituteScratch(const char *text, const Binding *bindings, Substit
         // buffer.
         TextBuffer *out = &scratch->buffers[current == scratch->buffers[0].text ? 1 : 0];
         if (out->capacity == 0 && initTextBuffer(out) != 0) {
-            report(50, nullptr, 0);
+            report(run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
             return nullptr;
         }
         out->length = 0;
         int replaced = substituteOnce(current, *binding, out);
         if (replaced < 0) {
-            report(50, nullptr, 0);
+            report(run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
             return nullptr;
         }
         if (replaced > 0)
@@ -128,21 +128,21 @@ void freeSubstitutionScratch(SubstitutionScratch *scratch)
     freeTextBuffer(&scratch->buffers[1]);
 }
 
-const char *keepSubstitution(const char *text, const char *result)
+const char *keepSubstitution(Run *run, const char *text, const char *result)
 {
     if (result == nullptr || result == text)
         return result;
     // The pool keeps an exact copy, not the buffer with its room to grow.
-    const char *kept = internCopy(result, strlen(result));
+    const char *kept = internCopy(run, result, strlen(result));
     if (kept == nullptr)
-        report(50, nullptr, 0);
+        report(run, MESSAGE_NO_FREE_MEMORY, nullptr, 0);
     return kept;
 }
 
-const char *substituteText(const char *text, const Binding *bindings)
+const char *substituteText(Run *run, const char *text, const Binding *bindings)
 {
     SubstitutionScratch scratch{};
-    const char *result = keepSubstitution(text, substituteScratch(text, bindings, &scratch));
+    const char *result = keepSubstitution(run, text, substituteScratch(run, text, bindings, &scratch));
     freeSubstitutionScratch(&scratch);
     return result;
 }

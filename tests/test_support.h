@@ -2,7 +2,8 @@
 // run-wide state, and a capture of the standard error stream.
 #pragma once
 #include "form/form.h"
-#include "form/memory.h"
+#include "base/memory.h"
+#include "io/files.h"
 
 #include <gtest/gtest.h>
 #include <cstdio>
@@ -32,40 +33,41 @@ inline std::string captureStderr(const std::function<void()> &body)
     return text;
 }
 
-// Fresh pool, registries and counters per test; everything released after.
+// A fresh run per test, released after it: nothing of one test reaches the
+// next, and no state outside the run needs saving.
 class RunState : public ::testing::Test {
 protected:
     void SetUp() override
     {
         failAllocation(0);
-        clearStringPool();
-        clearRegistries();
-        errorCount = 0;
-        context = nullptr;
+        *run = ::Run{};
+        run->maxErrors = DEFAULT_MAX_ERRORS;
+        run->nextId = 2;
     }
 
     void TearDown() override
     {
         failAllocation(0);
-        if (context != nullptr) {
-            releaseContext(context);
-            context = nullptr;
-        }
-        releaseSegments();
-        releaseParameters();
-        releaseStringPool();
-        errorCount = 0;
+        releaseContext(run->context);
+        run->context = nullptr;
+        releaseSegments(run);
+        releaseParameters(run);
+        releaseStringPool(run);
     }
 
     // Makes the run's Context; the fixture releases it.
     void makeContext()
     {
-        context = createContext();
-        ASSERT_NE(context, nullptr);
+        run->context = createContext();
+        ASSERT_NE(run->context, nullptr);
+        run->context->workingDirectory = currentDirectoryPrefix(run, nullptr, 0);
     }
+
+    ::Run state{};
+    ::Run *run = &state;
 };
 
-// The run-wide state with a Context and an empty root to parse into.
+// The run with a Context and an empty root to parse into.
 class TreeState : public RunState {
 protected:
     void SetUp() override
@@ -74,14 +76,11 @@ protected:
         makeContext();
         root = createRoot();
         ASSERT_NE(root, nullptr);
-        nextId = 2;
-        currentFileNo = 1;
-        otdFileCount = 0;
     }
 
     void TearDown() override
     {
-        releaseTree(root);
+        releaseTree(run, root);
         RunState::TearDown();
     }
 

@@ -19,12 +19,12 @@ protected:
         RunState::SetUp();
         makeContext();
         ASSERT_EQ(initTextBuffer(&captured), 0);
-        context->captureBuffer = &captured;
+        gen->run = run;
+        gen->captureBuffer = &captured;
     }
 
     void TearDown() override
     {
-        context->captureBuffer = nullptr;
         freeTextBuffer(&captured);
         RunState::TearDown();
     }
@@ -38,6 +38,8 @@ protected:
     }
 
     TextBuffer captured{};
+    GenState state{};
+    GenState *gen = &state;
 };
 
 template <typename... Values> std::string printed(const char *pattern, Values... values)
@@ -50,29 +52,29 @@ template <typename... Values> std::string printed(const char *pattern, Values...
 TEST_F(Formatting, EveryConversionReadsAsTheCLibrarysTwice)
 {
     for (int round = 0; round < 2; round++) {
-        writeLine(0, "plain text, no conversion");
+        writeLine(gen, 0, "plain text, no conversion");
         EXPECT_EQ(taken(), "plain text, no conversion\n");
-        writeLine(0, "%s|%s|%%|100%%", "word", "");
+        writeLine(gen, 0, "%s|%s|%%|100%%", "word", "");
         EXPECT_EQ(taken(), printed("%s|%s|%%|100%%", "word", ""));
-        writeLine(0, "%d %d %d %u %x", INT_MIN, -1, INT_MAX, UINT_MAX, 0xbeefu);
+        writeLine(gen, 0, "%d %d %d %u %x", INT_MIN, -1, INT_MAX, UINT_MAX, 0xbeefu);
         EXPECT_EQ(taken(), printed("%d %d %d %u %x", INT_MIN, -1, INT_MAX, UINT_MAX, 0xbeefu));
-        writeLine(0, "%ld %lu %lx %lld %llu %llx", LONG_MIN, ULONG_MAX, 0ul, LLONG_MIN, ULLONG_MAX, 0x1234ull);
+        writeLine(gen, 0, "%ld %lu %lx %lld %llu %llx", LONG_MIN, ULONG_MAX, 0ul, LLONG_MIN, ULLONG_MAX, 0x1234ull);
         EXPECT_EQ(taken(), printed("%ld %lu %lx %lld %llu %llx", LONG_MIN, ULONG_MAX, 0ul, LLONG_MIN, ULLONG_MAX,
                                    0x1234ull));
         // Conversions made by the C library: widths, flags, other letters,
         // and more conversions than one pattern's pieces hold.
-        writeLine(0, "[%5d] [%-3s] [%08lx] [%c] [%.2s]", 42, "a", 0xabcul, 'z', "xyz");
+        writeLine(gen, 0, "[%5d] [%-3s] [%08lx] [%c] [%.2s]", 42, "a", 0xabcul, 'z', "xyz");
         EXPECT_EQ(taken(), printed("[%5d] [%-3s] [%08lx] [%c] [%.2s]", 42, "a", 0xabcul, 'z', "xyz"));
-        writeLine(0, "%d %d %d %d %d %d %d %d %d %d", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10);
+        writeLine(gen, 0, "%d %d %d %d %d %d %d %d %d %d", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10);
         EXPECT_EQ(taken(), printed("%d %d %d %d %d %d %d %d %d %d", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10));
     }
 }
 
 TEST_F(Formatting, IndentationAndTheLineEndAreAddedOnce)
 {
-    writeLine(2, "x = %" PRIu64 ";", UINT64_MAX);
+    writeLine(gen, 2, "x = %" PRIu64 ";", UINT64_MAX);
     EXPECT_EQ(taken(), "      x = 18446744073709551615;\n");
-    writeFormatted(1, "%s", "no end");
+    writeFormatted(gen, 1, "%s", "no end");
     EXPECT_EQ(taken(), "   no end");
 }
 

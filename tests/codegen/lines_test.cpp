@@ -20,22 +20,22 @@ protected:
     std::vector<std::string> generatedLines(const std::string &script)
     {
         directory.write("a.otd", script);
-        context->codePath = "a.cc";
-        context->instrPath = "a.oti";
-        context->dynamicPath = "run.tdf";
+        run->context->codePath = "a.cc";
+        run->context->instrPath = "a.oti";
+        run->context->dynamicPath = "run.tdf";
         int result = -1;
         std::string errors = captureStderr([&] {
-            parseSourceFile("a.otd", root, 0, nullptr);
-            resolve(root);
-            expand(root);
-            resolve(root);
-            result = generate(root);
+            parseSourceFile(run, "a.otd", root, 0, nullptr);
+            resolve(run, root);
+            expand(run, root);
+            resolve(run, root);
+            result = generate(run, root);
         });
         EXPECT_EQ(errors, "");
         EXPECT_EQ(result, 0);
-        fclose(context->codeStream);
-        fclose(context->instrStream);
-        context->codeStream = context->instrStream = nullptr;
+        closeFile(run, run->context->codeStream);
+        closeFile(run, run->context->instrStream);
+        run->context->codeStream = run->context->instrStream = nullptr;
         std::ifstream in("a.cc", std::ios::binary);
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);)

@@ -118,26 +118,6 @@ public:
         close(file);
     }
 
-    // The whole content of a file in the scratch directory, or "(absent)".
-    std::string read(const char *name) const
-    {
-        int file = open((path + "/" + name).c_str(), O_RDONLY);
-        if (file < 0)
-            return "(absent)";
-        std::string text;
-        char block[65536];
-        for (ssize_t got; (got = ::read(file, block, sizeof block)) > 0;)
-            text.append(block, static_cast<size_t>(got));
-        close(file);
-        return text;
-    }
-
-    bool exists(const char *name) const
-    {
-        struct stat status {};
-        return stat((path + "/" + name).c_str(), &status) == 0;
-    }
-
     void empty() const
     {
         DIR *directory = opendir(path.c_str());

@@ -1,6 +1,8 @@
 // A whole run of the translator in this process, one per input, as the
 // program runs it after start-up: the input becomes the script in a scratch
-// directory and every stage runs as far as the script lets it.
+// directory and every stage runs as far as the script lets it. The output
+// files go to memory: writing, reading and removing them on the disk cost
+// far more than the run.
 //
 // ZEP_FUZZ_RUN chooses what the input is:
 //   ZEP_FUZZ_RUN_OTD      a.otd
@@ -11,7 +13,9 @@
 #include "form/form.h"
 #include "fuzz_support.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -68,6 +72,41 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 namespace {
 
+// The output files of one run, each a stream into memory while it is open;
+// their texts are there once the run has closed them.
+struct MemoryFile {
+    char *bytes = nullptr;
+    size_t length = 0;
+};
+
+struct Outputs {
+    std::map<std::string, MemoryFile> files;
+
+    std::string read(const char *name) const
+    {
+        auto found = files.find(name);
+        return found == files.end() ? "(absent)" : std::string(found->second.bytes, found->second.length);
+    }
+
+    bool exists(const std::string &name) const { return files.count(name) != 0; }
+
+    void clear()
+    {
+        for (auto &file : files)
+            free(file.second.bytes);
+        files.clear();
+    }
+};
+
+FILE *openInMemory(void *owner, const char *path)
+{
+    auto *outputs = static_cast<Outputs *>(owner);
+    MemoryFile &file = outputs->files[path];
+    free(file.bytes);
+    file = MemoryFile{};
+    return open_memstream(&file.bytes, &file.length);
+}
+
 struct Outcome {
     int status;
     std::string code;
@@ -84,19 +123,21 @@ Outcome runOnce(const uint8_t *data, size_t size)
     const char *source = "a.otd";
 #endif
     std::vector<const char *> arguments = commandLine(source, size);
-    int status = runTranslator(static_cast<int>(arguments.size() - 1), const_cast<char **>(arguments.data()));
+    Outputs outputs;
+    RunHooks hooks{&outputs, nullptr, nullptr, openInMemory};
+    int status =
+        runTranslator(static_cast<int>(arguments.size() - 1), const_cast<char **>(arguments.data()), &hooks);
     if (status != 0 && status != 255)
         fuzzFailure("exit status %d", status);
-    if (context != nullptr)
-        fuzzFailure("the Context outlived the run");
     checkNoStandardOutput();
     // A clean run has written the harness, the instrumentation file and the
     // record files of the script named.
     std::string records = std::string(source) + "01";
-    if (status == 0 && (!scratch->exists("out.cc") || !scratch->exists("out.oti") ||
-                        !scratch->exists((records + ".tsf").c_str()) || !scratch->exists((records + ".ots").c_str())))
+    if (status == 0 && (!outputs.exists("out.cc") || !outputs.exists("out.oti") || !outputs.exists(records + ".tsf") ||
+                        !outputs.exists(records + ".ots")))
         fuzzFailure("a clean run without all its output files");
-    Outcome outcome{status, scratch->read("out.cc"), scratch->read("out.oti")};
+    Outcome outcome{status, outputs.read("out.cc"), outputs.read("out.oti")};
+    outputs.clear();
     scratch->empty();
     return outcome;
 }

@@ -60,10 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     char *bytes = static_cast<char *>(malloc(size == 0 ? 1 : size));
     if (size != 0)
         memcpy(bytes, data, size);
-    errorCount = 0;
-    context = nullptr;
-    clearStringPool();
-    ScanStream stream{bytes, size, 0, 1, 1, "./f.otd"};
+    Run run{};
+    run.maxErrors = DEFAULT_MAX_ERRORS;
+    ScanStream stream{&run, bytes, size, 0, 1, 1, "./f.otd"};
     // Equal texts must come back as the same pooled pointer.
     std::unordered_map<std::string, const char *> seen;
     for (;;) {
@@ -103,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     static_cast<unsigned long long>(stream.length));
     if (stream.line != 1 + lineFeedsBefore(bytes, stream.length))
         fuzzFailure("line %llu at the end", static_cast<unsigned long long>(stream.line));
-    releaseStringPool();
+    releaseStringPool(&run);
     free(bytes);
     checkNoStandardOutput();
     return 0;

@@ -28,7 +28,7 @@ protected:
     std::vector<Outcome> scan(const std::string &source)
     {
         std::vector<Outcome> outcomes;
-        errorCount = 0; // below the message limit again
+        run->errorCount = 0; // below the message limit again
         errors = captureStderr([&] {
             open(source);
             for (int calls = 0; calls < 1000; calls++) {
@@ -45,7 +45,7 @@ protected:
     void open(const std::string &source)
     {
         bytes.assign(source.begin(), source.end());
-        stream = ScanStream{bytes.data(), bytes.size(), 0, 1, 1, "t.otd"};
+        stream = ScanStream{run, bytes.data(), bytes.size(), 0, 1, 1, "t.otd"};
     }
 
     std::vector<char> bytes;

@@ -12,7 +12,7 @@ protected:
     void parse(const std::string &name, const std::string &text)
     {
         directory.write(name, text);
-        errors = captureStderr([&] { parseSourceFile(name.c_str(), root, 0, nullptr); });
+        errors = captureStderr([&] { parseSourceFile(run, name.c_str(), root, 0, nullptr); });
     }
 
     static std::vector<Node *> children(const Node *node)
@@ -34,7 +34,7 @@ TEST_F(Contracts, FaultyClauses)
     parse("a.otc", "class A {\n  wrap int f()\n");
     EXPECT_EQ(errors, SYNTAX + "3: `REQUIRE' or 'ENSURE' expected instead of `EOF'.\n" + SYNTAX +
                           "3: `}' expected instead of `EOF'.\n");
-    releaseTree(root->firstChild);
+    releaseTree(run, root->firstChild);
     root->firstChild = root->lastChild = nullptr;
 
     parse("a.otc", "class A {\n  state S { x (a) }\n  transition A B;\n  CHECK (x);\n}\n");

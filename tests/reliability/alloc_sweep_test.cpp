@@ -4,7 +4,7 @@
 // counted out-of-memory message and status 255, or, when the failed block
 // only cost speed, with exactly the output of an undisturbed run.
 #include "driver/run.h"
-#include "form/memory.h"
+#include "base/memory.h"
 
 #include <gtest/gtest.h>
 

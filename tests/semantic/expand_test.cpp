@@ -16,12 +16,12 @@ protected:
     void SetUp() override
     {
         TreeState::SetUp();
-        clearScopes();
+        clearScopes(run);
     }
 
     void TearDown() override
     {
-        clearScopes();
+        clearScopes(run);
         TreeState::TearDown();
     }
 
@@ -29,16 +29,16 @@ protected:
     void parse(const std::string &text)
     {
         directory.write("a.otd", text);
-        errors = captureStderr([&] { parseSourceFile("a.otd", root, 0, nullptr); });
+        errors = captureStderr([&] { parseSourceFile(run, "a.otd", root, 0, nullptr); });
         ASSERT_EQ(errors, "");
-        ASSERT_EQ(errorCount, 0u);
+        ASSERT_EQ(run->errorCount, 0u);
     }
 
     void firstResolve()
     {
-        errors = captureStderr([&] { resolve(root); });
+        errors = captureStderr([&] { resolve(run, root); });
         ASSERT_EQ(errors, "");
-        ASSERT_EQ(errorCount, 0u);
+        ASSERT_EQ(run->errorCount, 0u);
     }
 
     // Expansion and the second resolution, as the run does them.
@@ -46,12 +46,12 @@ protected:
     {
         int result = 0;
         errors = captureStderr([&] {
-            result = expand(root);
-            resolve(root);
+            result = expand(run, root);
+            resolve(run, root);
         });
         ASSERT_EQ(result, 0);
         ASSERT_EQ(errors, "");
-        ASSERT_EQ(errorCount, 0u);
+        ASSERT_EQ(run->errorCount, 0u);
     }
 
     void translate(const std::string &text)
@@ -114,9 +114,9 @@ TEST_F(Expansion, DeepChainWrittenDerivedFirstIsRefused)
 {
     ASSERT_NO_FATAL_FAILURE(parse(chainOfBases(600, true)));
     errors = captureStderr([&] {
-        resolve(root);
-        if (errorCount == 0 && expand(root) == 0)
-            resolve(root);
+        resolve(run, root);
+        if (run->errorCount == 0 && expand(run, root) == 0)
+            resolve(run, root);
     });
     EXPECT_NE(errors.find("zepprepro - fatal: "), std::string::npos) << errors.substr(0, 400);
     EXPECT_NE(errors.find("internal error: "), std::string::npos) << errors.substr(0, 400);
@@ -126,12 +126,12 @@ TEST_F(Expansion, DeepChainWrittenBaseFirstIsFlattened)
 {
     ASSERT_NO_FATAL_FAILURE(parse(chainOfBases(600, false)));
     errors = captureStderr([&] {
-        resolve(root);
-        if (errorCount == 0 && expand(root) == 0)
-            resolve(root);
+        resolve(run, root);
+        if (run->errorCount == 0 && expand(run, root) == 0)
+            resolve(run, root);
     });
     EXPECT_EQ(errors, "");
-    EXPECT_EQ(errorCount, 0u);
+    EXPECT_EQ(run->errorCount, 0u);
 }
 
 } // namespace

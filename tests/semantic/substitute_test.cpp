@@ -14,7 +14,7 @@ protected:
     // a test can mask it.
     Binding *bind(const char *formal, const char *actual)
     {
-        cells.push_back(Binding{internText(formal), internText(actual), 0, nullptr});
+        cells.push_back(Binding{internText(run, formal), internText(run, actual), 0, nullptr});
         Binding *binding = &cells.back();
         if (cells.size() > 1)
             cells[cells.size() - 2].next = binding;
@@ -28,7 +28,7 @@ protected:
     std::string apply(const std::string &text)
     {
         source = text;
-        const char *result = substituteText(source.c_str(), bindings());
+        const char *result = substituteText(run, source.c_str(), bindings());
         EXPECT_NE(result, nullptr);
         return result == nullptr ? std::string("<null>") : std::string(result);
     }

@@ -1,5 +1,5 @@
 // Message composition, argument substitution and the message limit.
-#include "driver/diagnostics.h"
+#include "base/diagnostics.h"
 #include "test_support.h"
 
 #include <string>

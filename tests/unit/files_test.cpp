@@ -1,5 +1,5 @@
 // File services: source classes, path splitting and joining.
-#include "driver/files.h"
+#include "io/files.h"
 #include "test_support.h"
 
 #include <cstring>
@@ -26,22 +26,22 @@ TEST_F(Files, SourceClassFromTheSuffixWithoutCase)
 TEST_F(Files, SplitPathAgainstABaseDirectory)
 {
     const char *directory = nullptr, *fileName = nullptr;
-    ASSERT_EQ(splitPath("/w/", "a.otd", &directory, &fileName), 0);
+    ASSERT_EQ(splitPath(run, "/w/", "a.otd", &directory, &fileName), 0);
     EXPECT_STREQ(directory, "/w/./");
     EXPECT_STREQ(fileName, "a.otd");
-    EXPECT_EQ(fileName, internText("a.otd"));
+    EXPECT_EQ(fileName, internText(run, "a.otd"));
 
-    ASSERT_EQ(splitPath("/w/", "sub/a.otd", &directory, &fileName), 0);
+    ASSERT_EQ(splitPath(run, "/w/", "sub/a.otd", &directory, &fileName), 0);
     EXPECT_STREQ(directory, "/w/sub/");
     EXPECT_STREQ(fileName, "a.otd");
-    EXPECT_EQ(directory, internText("/w/sub/"));
+    EXPECT_EQ(directory, internText(run, "/w/sub/"));
 
-    ASSERT_EQ(splitPath("/w/", "/x/a.otd", &directory, &fileName), 0);
+    ASSERT_EQ(splitPath(run, "/w/", "/x/a.otd", &directory, &fileName), 0);
     EXPECT_STREQ(directory, "/x/");
     EXPECT_STREQ(fileName, "a.otd");
 
     // A base without its final "/" gets one.
-    ASSERT_EQ(splitPath("/w", "d/e/f.otc", &directory, &fileName), 0);
+    ASSERT_EQ(splitPath(run, "/w", "d/e/f.otc", &directory, &fileName), 0);
     EXPECT_STREQ(directory, "/w/d/e/");
     EXPECT_STREQ(fileName, "f.otc");
 }
@@ -49,7 +49,7 @@ TEST_F(Files, SplitPathAgainstABaseDirectory)
 TEST_F(Files, SplitPathTurnsBackslashesOnlyInTheDirectory)
 {
     const char *directory = nullptr, *fileName = nullptr;
-    ASSERT_EQ(splitPath("/w/", "sub\\in/a\\b.otd", &directory, &fileName), 0);
+    ASSERT_EQ(splitPath(run, "/w/", "sub\\in/a\\b.otd", &directory, &fileName), 0);
     EXPECT_STREQ(directory, "/w/sub/in/");
     EXPECT_STREQ(fileName, "a\\b.otd");
 }

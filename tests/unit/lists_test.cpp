@@ -9,11 +9,10 @@ namespace {
 
 class Lists : public RunState {};
 
-std::vector<std::string> textsOf(const NameEntry *list, uint32_t tag)
+std::vector<std::string> textsOf(const NameEntry *list)
 {
     std::vector<std::string> texts;
     for (; list != nullptr; list = list->next) {
-        EXPECT_EQ(list->tag, tag);
         EXPECT_EQ(list->formal, nullptr);
         texts.emplace_back(list->text);
     }
@@ -24,55 +23,55 @@ using Texts = std::vector<std::string>;
 
 TEST_F(Lists, NameListSplitsAtCommasAndIgnoresBlanks)
 {
-    EXPECT_EQ(textsOf(buildNameList("a, b"), TAG_NAME), (Texts{"a", "b"}));
-    EXPECT_EQ(textsOf(buildNameList("\tx_1 ,\r\n y+2 "), TAG_NAME), (Texts{"x_1", "y+2"}));
-    EXPECT_EQ(textsOf(buildNameList(""), TAG_NAME), (Texts{""}));
-    EXPECT_EQ(textsOf(buildNameList("a,,b,"), TAG_NAME), (Texts{"a", "", "b", ""}));
+    EXPECT_EQ(textsOf(buildNameList(run, "a, b")), (Texts{"a", "b"}));
+    EXPECT_EQ(textsOf(buildNameList(run, "\tx_1 ,\r\n y+2 ")), (Texts{"x_1", "y+2"}));
+    EXPECT_EQ(textsOf(buildNameList(run, "")), (Texts{""}));
+    EXPECT_EQ(textsOf(buildNameList(run, "a,,b,")), (Texts{"a", "", "b", ""}));
     // Entry texts are pooled.
-    NameEntry *list = buildNameList("p, p");
+    NameEntry *list = buildNameList(run, "p, p");
     ASSERT_NE(list, nullptr);
     ASSERT_NE(list->next, nullptr);
     EXPECT_EQ(list->text, list->next->text);
-    EXPECT_EQ(list->text, internText("p"));
+    EXPECT_EQ(list->text, internText(run, "p"));
 }
 
 TEST_F(Lists, NameListRejectsMalformedTexts)
 {
-    EXPECT_EQ(buildNameList("a b"), nullptr);
-    EXPECT_EQ(buildNameList("x-y"), nullptr);
+    EXPECT_EQ(buildNameList(run, "a b"), nullptr);
+    EXPECT_EQ(buildNameList(run, "x-y"), nullptr);
     // Entries made before the fault stay in the registry and are freed
     // with it (checked by the leak sanitizer).
-    EXPECT_EQ(buildNameList("a, b c"), nullptr);
-    EXPECT_EQ(buildNameList("a, b("), nullptr);
+    EXPECT_EQ(buildNameList(run, "a, b c"), nullptr);
+    EXPECT_EQ(buildNameList(run, "a, b("), nullptr);
 }
 
 TEST_F(Lists, ParameterListSplitsAtTopLevelCommasOnly)
 {
-    EXPECT_EQ(textsOf(buildParameterList("f(a, b), 'c, d', e<f, g>"), TAG_PARAMETER),
+    EXPECT_EQ(textsOf(buildParameterList(run, "f(a, b), 'c, d', e<f, g>")),
               (Texts{"f(a, b)", " 'c, d'", " e<f, g>"}));
-    EXPECT_EQ(textsOf(buildParameterList("\"x, (y\", z"), TAG_PARAMETER), (Texts{"\"x, (y\"", " z"}));
+    EXPECT_EQ(textsOf(buildParameterList(run, "\"x, (y\", z")), (Texts{"\"x, (y\"", " z"}));
     // A quote of the other kind inside quotes does not count.
-    EXPECT_EQ(textsOf(buildParameterList("\"it's\", '\"'"), TAG_PARAMETER), (Texts{"\"it's\"", " '\"'"}));
-    EXPECT_EQ(textsOf(buildParameterList(""), TAG_PARAMETER), (Texts{""}));
-    EXPECT_EQ(textsOf(buildParameterList(" a ,"), TAG_PARAMETER), (Texts{" a ", ""}));
+    EXPECT_EQ(textsOf(buildParameterList(run, "\"it's\", '\"'")), (Texts{"\"it's\"", " '\"'"}));
+    EXPECT_EQ(textsOf(buildParameterList(run, "")), (Texts{""}));
+    EXPECT_EQ(textsOf(buildParameterList(run, " a ,")), (Texts{" a ", ""}));
 }
 
 TEST_F(Lists, ParameterListBackslashTakesTheNextByteLiterally)
 {
-    EXPECT_EQ(textsOf(buildParameterList("a\\, b, c"), TAG_PARAMETER), (Texts{"a\\, b", " c"}));
-    EXPECT_EQ(textsOf(buildParameterList("\\(, x"), TAG_PARAMETER), (Texts{"\\(", " x"}));
-    EXPECT_EQ(textsOf(buildParameterList("'\\'', y"), TAG_PARAMETER), (Texts{"'\\''", " y"}));
+    EXPECT_EQ(textsOf(buildParameterList(run, "a\\, b, c")), (Texts{"a\\, b", " c"}));
+    EXPECT_EQ(textsOf(buildParameterList(run, "\\(, x")), (Texts{"\\(", " x"}));
+    EXPECT_EQ(textsOf(buildParameterList(run, "'\\'', y")), (Texts{"'\\''", " y"}));
     // An escaped backslash escapes nothing further.
-    EXPECT_EQ(textsOf(buildParameterList("a\\\\, b"), TAG_PARAMETER), (Texts{"a\\\\", " b"}));
+    EXPECT_EQ(textsOf(buildParameterList(run, "a\\\\, b")), (Texts{"a\\\\", " b"}));
 }
 
 TEST_F(Lists, ParameterListRejectsUnbalancedTexts)
 {
-    EXPECT_EQ(buildParameterList("f(a, b"), nullptr);
-    EXPECT_EQ(buildParameterList("x, a<b"), nullptr);
-    EXPECT_EQ(buildParameterList("a, \"b"), nullptr);
-    EXPECT_EQ(buildParameterList("'a', 'b"), nullptr);
-    EXPECT_EQ(buildParameterList("a\\"), nullptr);
+    EXPECT_EQ(buildParameterList(run, "f(a, b"), nullptr);
+    EXPECT_EQ(buildParameterList(run, "x, a<b"), nullptr);
+    EXPECT_EQ(buildParameterList(run, "a, \"b"), nullptr);
+    EXPECT_EQ(buildParameterList(run, "'a', 'b"), nullptr);
+    EXPECT_EQ(buildParameterList(run, "a\\"), nullptr);
 }
 
 TEST_F(Lists, TextBufferThatCannotGrowIsReportedAndFreed)
@@ -80,16 +79,16 @@ TEST_F(Lists, TextBufferThatCannotGrowIsReportedAndFreed)
     TextBuffer buffer;
     ASSERT_EQ(initTextBuffer(&buffer), 0);
     std::string full(2047, 'x');
-    ASSERT_EQ(appendText(&buffer, full.c_str()), 0);
+    ASSERT_EQ(appendText(run, &buffer, full.c_str()), 0);
     int result = 0;
     std::string errors = captureStderr([&] {
         failAllocation(1);
-        result = appendText(&buffer, "y");
+        result = appendText(run, &buffer, "y");
         failAllocation(0);
     });
     EXPECT_EQ(result, -1);
     EXPECT_EQ(buffer.text, nullptr);
-    EXPECT_EQ(errorCount, 1u);
+    EXPECT_EQ(run->errorCount, 1u);
     EXPECT_EQ(errors, "zepprepro - lexical error: Not enough memory to reallocate the buffer `" + full + "'.\n");
 }
 

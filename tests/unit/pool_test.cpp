@@ -16,12 +16,12 @@ TEST_F(Pool, ManyTextsStayFindable)
     std::vector<const char *> first;
     for (int i = 0; i < 5000; i++) {
         std::string text = "name_" + std::to_string(i) + (i % 2 ? "A" : "a");
-        first.push_back(intern(zepCopyText(text.c_str())));
+        first.push_back(intern(run, zepCopyText(text.c_str())));
         ASSERT_NE(first.back(), nullptr);
     }
     for (int i = 0; i < 5000; i++) {
         std::string text = "name_" + std::to_string(i) + (i % 2 ? "A" : "a");
-        ASSERT_EQ(internText(text.c_str()), first[i]) << text;
+        ASSERT_EQ(internText(run, text.c_str()), first[i]) << text;
         EXPECT_STREQ(first[i], text.c_str());
     }
 }
@@ -36,7 +36,7 @@ TEST_F(Pool, FailedEntryLeavesTheTextWithTheCaller)
         name = "orphan_" + std::to_string(i);
         char *text = zepCopyText(name.c_str());
         failAllocation(1);
-        const char *result = intern(text);
+        const char *result = intern(run, text);
         failAllocation(0);
         if (result == nullptr)
             refused = text;
@@ -48,9 +48,9 @@ TEST_F(Pool, FailedEntryLeavesTheTextWithTheCaller)
     // not hand the freed block out later.
     zepFree(refused);
     char *again = zepCopyText(name.c_str());
-    EXPECT_EQ(intern(again), again);
-    EXPECT_EQ(internText("orphan_0"), findInterned("orphan_0", 8));
-    EXPECT_NE(findInterned("orphan_0", 8), nullptr);
+    EXPECT_EQ(intern(run, again), again);
+    EXPECT_EQ(internText(run, "orphan_0"), findInterned(run, "orphan_0", 8));
+    EXPECT_NE(findInterned(run, "orphan_0", 8), nullptr);
 }
 
 } // namespace

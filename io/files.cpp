@@ -1,7 +1,7 @@
 // Source classes, paths, display paths, file entries and output files.
-#include "driver/files.h"
-#include "driver/diagnostics.h"
-#include "form/memory.h"
+#include "io/files.h"
+#include "base/diagnostics.h"
+#include "base/memory.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,13 +34,13 @@ static char *workingDirectoryWithSlash()
     return zepCopy(path.constData(), path.size());
 }
 
-const char *currentDirectoryPrefix(const char *file, uint64_t line)
+const char *currentDirectoryPrefix(Run *run, const char *file, uint64_t line)
 {
     char *prefix = workingDirectoryWithSlash();
-    const char *interned = prefix != nullptr ? intern(prefix) : nullptr;
+    const char *interned = prefix != nullptr ? intern(run, prefix) : nullptr;
     if (interned == nullptr) {
         zepFree(prefix);
-        report(6, file, line);
+        report(run, MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN, file, line);
     }
     return interned;
 }
@@ -70,7 +70,7 @@ static char *directoryPart(const char *baseDirectory, const char *path)
     return joinPath(baseDirectory != nullptr ? baseDirectory : "", part.constData());
 }
 
-int splitPath(const char *baseDirectory, const char *path, const char **directory, const char **fileName)
+int splitPath(Run *run, const char *baseDirectory, const char *path, const char **directory, const char **fileName)
 {
     // Backslashes become "/" before interning: a pooled text never changes.
     char *part = directoryPart(baseDirectory, path);
@@ -80,23 +80,23 @@ int splitPath(const char *baseDirectory, const char *path, const char **director
                 *p = '/';
         }
     }
-    const char *interned = part != nullptr ? intern(part) : nullptr;
+    const char *interned = part != nullptr ? intern(run, part) : nullptr;
     if (interned == nullptr) {
         zepFree(part);
-        report(6, path, 0);
+        report(run, MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN, path, 0);
         return -1;
     }
     const char *slash = strrchr(path, '/');
     const char *name = slash != nullptr ? slash + 1 : path;
     char *copy = zepCopyText(name);
     if (copy == nullptr) {
-        report(47, nullptr, 0, messageArgument(name));
+        report(run, MESSAGE_NO_MEMORY_FOR_FILENAME, nullptr, 0, messageArgument(name));
         return -1;
     }
-    const char *internedName = intern(copy);
+    const char *internedName = intern(run, copy);
     if (internedName == nullptr) {
         zepFree(copy);
-        report(6, path, 0);
+        report(run, MESSAGE_NO_MEMORY_TO_MAKE_HASH_TOKEN, path, 0);
         return -1;
     }
     *directory = interned;
@@ -104,12 +104,12 @@ int splitPath(const char *baseDirectory, const char *path, const char **director
     return 0;
 }
 
-const char *makeDisplayPath(const char *directory, const char *fileName)
+const char *makeDisplayPath(Run *run, const char *directory, const char *fileName)
 {
     // The translator never changes directory, so the one read when the
     // Context was made still holds; it is asked anew only before that.
     char *asked = nullptr;
-    const char *prefix = context != nullptr ? context->workingDirectory : nullptr;
+    const char *prefix = run->context != nullptr ? run->context->workingDirectory : nullptr;
     if (prefix == nullptr && (prefix = asked = workingDirectoryWithSlash()) == nullptr)
         return nullptr;
     size_t prefixLength = strlen(prefix);
@@ -121,20 +121,20 @@ const char *makeDisplayPath(const char *directory, const char *fileName)
         return nullptr;
     memcpy(display, shown, shownLength);
     memcpy(display + shownLength, fileName, nameLength + 1);
-    const char *interned = intern(display);
+    const char *interned = intern(run, display);
     if (interned == nullptr)
         zepFree(display);
     return interned;
 }
 
-const char *recordFileName(const char *fileName, uint32_t fileNo, const char *suffix)
+const char *recordFileName(Run *run, const char *fileName, uint32_t fileNo, const char *suffix)
 {
     size_t size = strlen(fileName) + strlen(suffix) + 16;
     char *name = static_cast<char *>(zepAlloc(size));
     if (name == nullptr)
         return nullptr;
     snprintf(name, size, "%s%02u%s", fileName, (unsigned)fileNo, suffix);
-    const char *interned = intern(name);
+    const char *interned = intern(run, name);
     if (interned == nullptr)
         zepFree(name);
     return interned;
@@ -160,26 +160,26 @@ FileStatus fileStatus(FILE *stream)
     return FileStatus{status.st_mtime, status.st_dev, status.st_ino};
 }
 
-bool isSourceFile(const char *path)
+bool isSourceFile(Run *run, const char *path)
 {
     struct stat status;
     if (stat(path, &status) != 0)
         return false;
-    for (const FileEntry *entry = context->fileEntries; entry != nullptr; entry = entry->nextEntry) {
+    for (const FileEntry *entry = run->context->fileEntries; entry != nullptr; entry = entry->nextEntry) {
         if (entry->device == status.st_dev && entry->inode == status.st_ino)
             return true;
     }
     return false;
 }
 
-FileEntry *addFileEntry(FileEntry *list, uint32_t fileNo, const char *directory, const char *fileName,
+FileEntry *addFileEntry(Run *run, FileEntry *list, uint32_t fileNo, const char *directory, const char *fileName,
                         const FileStatus &status)
 {
     FileEntry *entry = static_cast<FileEntry *>(zepAlloc(sizeof(FileEntry)));
     if (entry == nullptr)
         return nullptr;
-    const char *tsfName = recordFileName(fileName, fileNo, ".tsf");
-    const char *otsName = tsfName != nullptr ? recordFileName(fileName, fileNo, ".ots") : nullptr;
+    const char *tsfName = recordFileName(run, fileName, fileNo, ".tsf");
+    const char *otsName = tsfName != nullptr ? recordFileName(run, fileName, fileNo, ".ots") : nullptr;
     if (otsName == nullptr) {
         zepFree(entry);
         return nullptr;
@@ -217,9 +217,8 @@ struct OutputBuffer {
     OutputBuffer *next;
 };
 enum : size_t { OUTPUT_BUFFER_SIZE = 1 << 16 };
-static OutputBuffer *outputBuffers;
 
-static void bufferOutput(FILE *stream)
+static void bufferOutput(Run *run, FILE *stream)
 {
     auto *buffer = static_cast<OutputBuffer *>(zepAlloc(sizeof(OutputBuffer) + OUTPUT_BUFFER_SIZE));
     if (buffer == nullptr)
@@ -228,15 +227,15 @@ static void bufferOutput(FILE *stream)
         zepFree(buffer);
         return;
     }
-    *buffer = {stream, outputBuffers};
-    outputBuffers = buffer;
+    *buffer = {stream, run->outputBuffers};
+    run->outputBuffers = buffer;
 }
 
 // The buffer of a stream about to be closed, taken off the list; it is freed
 // once the close has written what it holds. Null for an unbuffered stream.
-static OutputBuffer *takeOutputBuffer(FILE *stream)
+static OutputBuffer *takeOutputBuffer(Run *run, FILE *stream)
 {
-    for (OutputBuffer **link = &outputBuffers; *link != nullptr; link = &(*link)->next) {
+    for (OutputBuffer **link = &run->outputBuffers; *link != nullptr; link = &(*link)->next) {
         OutputBuffer *buffer = *link;
         if (buffer->stream == stream) {
             *link = buffer->next;
@@ -246,26 +245,29 @@ static OutputBuffer *takeOutputBuffer(FILE *stream)
     return nullptr;
 }
 
-FILE *openOutputFile(const char *path, int code)
+FILE *openOutputFile(Run *run, const char *path, int code)
 {
     if (code == OPEN_BENCH_LOG)
         return fopen(path, "a");
-    FILE *stream = fopen(path, "w");
-    if (stream != nullptr && code == OPEN_CODE)
+    // A stream of the caller's keeps the buffering it was made with.
+    const RunHooks *hooks = run->hooks;
+    bool ours = hooks == nullptr || hooks->openOutput == nullptr;
+    FILE *stream = ours ? fopen(path, "w") : hooks->openOutput(hooks->owner, path);
+    if (stream != nullptr && ours && code == OPEN_CODE)
         setvbuf(stream, nullptr, _IONBF, 0);
-    else if (stream != nullptr)
-        bufferOutput(stream);
+    else if (stream != nullptr && ours)
+        bufferOutput(run, stream);
     const char *tag = logTag(code);
-    if (stream != nullptr && tag != nullptr && context != nullptr && context->benchLog != nullptr) {
-        fprintf(context->benchLog, "%s %s\n", tag, path);
-        fflush(context->benchLog);
+    if (stream != nullptr && tag != nullptr && run->context != nullptr && run->context->benchLog != nullptr) {
+        fprintf(run->context->benchLog, "%s %s\n", tag, path);
+        fflush(run->context->benchLog);
     }
     return stream;
 }
 
-int closeFile(FILE *stream)
+int closeFile(Run *run, FILE *stream)
 {
-    OutputBuffer *buffer = takeOutputBuffer(stream);
+    OutputBuffer *buffer = takeOutputBuffer(run, stream);
     int result = fclose(stream) == 0 ? 0 : -1;
     zepFree(buffer);
     return result;
@@ -278,9 +280,9 @@ static char *scratchFor(const char *text)
     return text != nullptr ? static_cast<char *>(zepAlloc(2 * strlen(text) + 1)) : nullptr;
 }
 
-static const char *internScratch(char *scratch)
+static const char *internScratch(Run *run, char *scratch)
 {
-    const char *interned = intern(scratch);
+    const char *interned = intern(run, scratch);
     if (interned == nullptr)
         zepFree(scratch);
     return interned;
@@ -291,11 +293,11 @@ bool needsQuoteEscapes(const char *text)
     return text[strcspn(text, "\\\"")] != '\0';
 }
 
-const char *escapeQuotes(const char *text)
+const char *escapeQuotes(Run *run, const char *text)
 {
     // Most texts hold nothing to escape and are pooled already.
     if (text != nullptr && !needsQuoteEscapes(text))
-        return internText(text);
+        return internText(run, text);
     char *copy = scratchFor(text);
     if (copy == nullptr)
         return nullptr;
@@ -307,12 +309,12 @@ const char *escapeQuotes(const char *text)
     }
     *out = '\0';
     // The pool keeps an exact copy, not the scratch block of twice the size.
-    const char *interned = internCopy(copy, static_cast<size_t>(out - copy));
+    const char *interned = internCopy(run, copy, static_cast<size_t>(out - copy));
     zepFree(copy);
     return interned;
 }
 
-const char *unescapeText(const char *text)
+const char *unescapeText(Run *run, const char *text)
 {
     char *copy = scratchFor(text);
     if (copy == nullptr)
@@ -327,13 +329,13 @@ const char *unescapeText(const char *text)
         *out++ = *p;
     }
     *out = '\0';
-    return internScratch(copy);
+    return internScratch(run, copy);
 }
 
-const char *copyEnvironment(const char *name)
+const char *copyEnvironment(Run *run, const char *name)
 {
     const char *value = getenv(name);
     if (value == nullptr || *value == '\0')
         return nullptr;
-    return internText(value);
+    return internText(run, value);
 }

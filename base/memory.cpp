@@ -1,4 +1,4 @@
-#include "form/memory.h"
+#include "base/memory.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -8,14 +8,30 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-static unsigned long allocationsMade;
-static unsigned long failingAllocation;
+// g++ tells of AddressSanitizer by a macro, clang by a feature test.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZEP_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZEP_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef ZEP_ADDRESS_SANITIZER
+#define ZEP_ADDRESS_SANITIZER 0
+#endif
+
+// The test hook: how many allocations were made since it was last set, and
+// which one is to fail (0: none).
+static struct {
+    unsigned long made;
+    unsigned long failing;
+} failureHook;
 
 // True when the allocation being made now is the one a test asked to fail.
 static bool allocationFails()
 {
-    allocationsMade++;
-    if (failingAllocation == 0 || allocationsMade != failingAllocation)
+    failureHook.made++;
+    if (failureHook.failing == 0 || failureHook.made != failureHook.failing)
         return false;
     // As the C library does, so that callers may tell no memory from other
     // failures.
@@ -25,13 +41,13 @@ static bool allocationFails()
 
 unsigned long failAllocation(unsigned long count)
 {
-    unsigned long made = allocationsMade;
-    allocationsMade = 0;
-    failingAllocation = count;
+    unsigned long made = failureHook.made;
+    failureHook.made = 0;
+    failureHook.failing = count;
     return made;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
+#if ZEP_ADDRESS_SANITIZER
 static void *heapBlock(void *block, size_t)
 {
     return block;
@@ -112,32 +128,34 @@ void zepFree(void *block)
 
 // The kept blocks; none under AddressSanitizer, whose checks of use after
 // free would not see a block that is kept instead of freed.
-#if defined(__SANITIZE_ADDRESS__)
+#if ZEP_ADDRESS_SANITIZER
 enum : size_t { SPARE_SIZE = 2048, SPARE_LIMIT = 0 };
 #else
 enum : size_t { SPARE_SIZE = 2048, SPARE_LIMIT = 32 };
 #endif
-static void *spareBlocks[SPARE_LIMIT + 1];
-static size_t spareCount;
+static struct {
+    void *blocks[SPARE_LIMIT + 1];
+    size_t count;
+} spare;
 
 void *zepAllocBuffer(size_t size)
 {
     if (allocationFails())
         return nullptr;
-    if (size == SPARE_SIZE && spareCount > 0)
-        return spareBlocks[--spareCount];
+    if (size == SPARE_SIZE && spare.count > 0)
+        return spare.blocks[--spare.count];
     return heapBlock(malloc(size == 0 ? 1 : size), size);
 }
 
 void zepFreeBuffer(void *block, size_t size)
 {
-    if (block != nullptr && size == SPARE_SIZE && spareCount < SPARE_LIMIT)
-        spareBlocks[spareCount++] = block;
+    if (block != nullptr && size == SPARE_SIZE && spare.count < SPARE_LIMIT)
+        spare.blocks[spare.count++] = block;
     else
         free(block);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
+#if ZEP_ADDRESS_SANITIZER
 // Each record its own block, so that the sanitizer checks every one.
 void *zepAllocRecord(size_t size)
 {
@@ -169,10 +187,14 @@ constexpr size_t RECORD_ALIGNMENT = alignof(uint64_t), RECORD_BLOCK_SIZE = 2 << 
 // The block header keeps the records after it aligned.
 constexpr size_t RECORD_HEADER = (sizeof(RecordBlock) + RECORD_ALIGNMENT - 1) & ~(RECORD_ALIGNMENT - 1);
 
-RecordBlock *recordBlocks;
-char *recordNext;
-size_t recordRoom;
-size_t liveRecords;
+// The blocks, newest first, the room left in the newest, and how many
+// records cut from them are not freed yet.
+struct {
+    RecordBlock *blocks;
+    char *next;
+    size_t room;
+    size_t live;
+} records;
 
 } // namespace
 
@@ -183,37 +205,37 @@ void *zepAllocRecord(size_t size)
     size = (size + RECORD_ALIGNMENT - 1) & ~(RECORD_ALIGNMENT - 1);
     if (size == 0)
         size = RECORD_ALIGNMENT;
-    if (size > recordRoom) {
+    if (size > records.room) {
         size_t blockSize = (RECORD_HEADER + size + RECORD_BLOCK_SIZE - 1) & ~(RECORD_BLOCK_SIZE - 1);
         auto *block = static_cast<RecordBlock *>(aligned_alloc(RECORD_BLOCK_SIZE, blockSize));
         if (block == nullptr)
             return nullptr;
         madvise(block, blockSize, MADV_HUGEPAGE);
         size_t room = blockSize - RECORD_HEADER;
-        block->next = recordBlocks;
-        recordBlocks = block;
-        recordNext = reinterpret_cast<char *>(block) + RECORD_HEADER;
-        recordRoom = room;
+        block->next = records.blocks;
+        records.blocks = block;
+        records.next = reinterpret_cast<char *>(block) + RECORD_HEADER;
+        records.room = room;
     }
-    void *record = recordNext;
-    recordNext += size;
-    recordRoom -= size;
-    liveRecords++;
+    void *record = records.next;
+    records.next += size;
+    records.room -= size;
+    records.live++;
     return record;
 }
 
 bool zepFreeRecords(size_t count)
 {
-    liveRecords -= count;
-    if (liveRecords > 0)
+    records.live -= count;
+    if (records.live > 0)
         return true;
-    while (recordBlocks != nullptr) {
-        RecordBlock *next = recordBlocks->next;
-        free(recordBlocks);
-        recordBlocks = next;
+    while (records.blocks != nullptr) {
+        RecordBlock *next = records.blocks->next;
+        free(records.blocks);
+        records.blocks = next;
     }
-    recordNext = nullptr;
-    recordRoom = 0;
+    records.next = nullptr;
+    records.room = 0;
     return true;
 }
 
