@@ -1,8 +1,11 @@
 // A whole run of the translator in this process, one per input, as the
-// program runs it after start-up: the input becomes the script in a scratch
-// directory and every stage runs as far as the script lets it. The output
-// files go to memory: writing, reading and removing them on the disk cost
-// far more than the run.
+// program runs it after start-up: the input becomes the script and every
+// stage runs as far as the script lets it. Nothing reaches the disk: the
+// scripts are read from memory through the run's findDocument hook (as
+// zepls hands an editor's text), the output files go to memory through its
+// openOutput hook. Writing, reading and removing files cost far more than
+// the run. The run still starts in a scratch directory of its own, so that
+// a path the input names finds nothing else.
 //
 // ZEP_FUZZ_RUN chooses what the input is:
 //   ZEP_FUZZ_RUN_OTD      a.otd
@@ -45,28 +48,85 @@ std::vector<const char *> commandLine(const char *source, size_t size)
     return arguments;
 }
 
-void writeScripts(const uint8_t *data, size_t size)
+// The scripts of one run: the scratch directory's files as the input makes
+// them, each dated at the epoch as a file written for the run would be.
+struct Document {
+    const char *name;
+    const char *bytes;
+    size_t length;
+};
+
+struct Documents {
+    Document files[2];
+    int count = 0;
+};
+
+Documents documentsOf(const uint8_t *data, size_t size)
 {
     const char *bytes = reinterpret_cast<const char *>(data);
+    Documents documents;
 #if ZEP_FUZZ_RUN == ZEP_FUZZ_RUN_OTC
-    scratch->write("a.otc", bytes, size);
+    documents.files[documents.count++] = Document{"a.otc", bytes, size};
 #elif ZEP_FUZZ_RUN == ZEP_FUZZ_RUN_INCLUDE
     const char *split = static_cast<const char *>(memchr(bytes, '\0', size));
     size_t first = split != nullptr ? static_cast<size_t>(split - bytes) : size;
-    scratch->write("a.otd", bytes, first);
+    documents.files[documents.count++] = Document{"a.otd", bytes, first};
     if (split != nullptr)
-        scratch->write("b.otd", split + 1, size - first - 1);
+        documents.files[documents.count++] = Document{"b.otd", split + 1, size - first - 1};
 #else
-    scratch->write("a.otd", bytes, size);
+    documents.files[documents.count++] = Document{"a.otd", bytes, size};
 #endif
+    return documents;
+}
+
+// The path with ".", ".." and doubled "/" taken out, as the disk reads it
+// when no link is on the way.
+std::string plainPath(const char *path)
+{
+    std::vector<std::string> segments;
+    std::string segment;
+    for (const char *p = path;; p++) {
+        if (*p != '/' && *p != '\0') {
+            segment += *p;
+            continue;
+        }
+        if (segment == "..") {
+            if (!segments.empty())
+                segments.pop_back();
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        segment.clear();
+        if (*p == '\0')
+            break;
+    }
+    std::string plain;
+    for (const std::string &part : segments)
+        plain += "/" + part;
+    return plain;
+}
+
+// Whether libFuzzer is told to send standard error to /dev/null.
+bool standardErrorDiscarded(int argc, char **argv)
+{
+    for (int i = 1; i < argc; i++) {
+        if (strncmp(argv[i], "-close_fd_mask=", 15) == 0)
+            return (atoi(argv[i] + 15) & 2) != 0;
+    }
+    return false;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    (void)argc;
     startToolkitFuzzing(*argv);
+    // The translator's messages, one write each, then cost more than the run
+    // that makes them; nobody reads them, so they gather in a buffer. Shown,
+    // each is written when made, so that the last ones before a crash stay.
+    static char messages[1 << 16];
+    if (standardErrorDiscarded(*argc, *argv))
+        setvbuf(stderr, messages, _IOFBF, sizeof messages);
     return 0;
 }
 
@@ -81,6 +141,7 @@ struct MemoryFile {
 
 struct Outputs {
     std::map<std::string, MemoryFile> files;
+    Documents documents;
 
     std::string read(const char *name) const
     {
@@ -98,6 +159,36 @@ struct Outputs {
     }
 };
 
+// The scratch directory as the run's working directory spells it: without
+// the links that TMPDIR may hold.
+const std::string &scratchDirectory()
+{
+    static const std::string directory = [] {
+        char *real = realpath(scratch->path.c_str(), nullptr);
+        if (real == nullptr)
+            fuzzFailure("cannot resolve %s", scratch->path.c_str());
+        std::string plain = plainPath(real);
+        free(real);
+        return plain;
+    }();
+    return directory;
+}
+
+bool findScript(void *owner, const char *path, const char **bytes, size_t *length)
+{
+    const Documents &documents = static_cast<Outputs *>(owner)->documents;
+    std::string plain = plainPath(path);
+    for (int i = 0; i < documents.count; i++) {
+        const Document &file = documents.files[i];
+        if (plain == scratchDirectory() + "/" + file.name) {
+            *bytes = file.bytes;
+            *length = file.length;
+            return true;
+        }
+    }
+    return false;
+}
+
 FILE *openInMemory(void *owner, const char *path)
 {
     auto *outputs = static_cast<Outputs *>(owner);
@@ -113,10 +204,9 @@ struct Outcome {
     std::string instrumentation;
 };
 
-// One run on the input, from an empty scratch directory back to an empty one.
+// One run on the input.
 Outcome runOnce(const uint8_t *data, size_t size)
 {
-    writeScripts(data, size);
 #if ZEP_FUZZ_RUN == ZEP_FUZZ_RUN_OTC
     const char *source = "a.otc";
 #else
@@ -124,7 +214,8 @@ Outcome runOnce(const uint8_t *data, size_t size)
 #endif
     std::vector<const char *> arguments = commandLine(source, size);
     Outputs outputs;
-    RunHooks hooks{&outputs, nullptr, nullptr, openInMemory};
+    outputs.documents = documentsOf(data, size);
+    RunHooks hooks{&outputs, nullptr, findScript, openInMemory};
     int status =
         runTranslator(static_cast<int>(arguments.size() - 1), const_cast<char **>(arguments.data()), &hooks);
     if (status != 0 && status != 255)
@@ -138,7 +229,6 @@ Outcome runOnce(const uint8_t *data, size_t size)
         fuzzFailure("a clean run without all its output files");
     Outcome outcome{status, outputs.read("out.cc"), outputs.read("out.oti")};
     outputs.clear();
-    scratch->empty();
     return outcome;
 }
 
