@@ -106,32 +106,6 @@ std::string plainPath(const char *path)
     return plain;
 }
 
-// Whether libFuzzer is told to send standard error to /dev/null.
-bool standardErrorDiscarded(int argc, char **argv)
-{
-    for (int i = 1; i < argc; i++) {
-        if (strncmp(argv[i], "-close_fd_mask=", 15) == 0)
-            return (atoi(argv[i] + 15) & 2) != 0;
-    }
-    return false;
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    startToolkitFuzzing(*argv);
-    // The translator's messages, one write each, then cost more than the run
-    // that makes them; nobody reads them, so they gather in a buffer. Shown,
-    // each is written when made, so that the last ones before a crash stay.
-    static char messages[1 << 16];
-    if (standardErrorDiscarded(*argc, *argv))
-        setvbuf(stderr, messages, _IOFBF, sizeof messages);
-    return 0;
-}
-
-namespace {
-
 // The output files of one run, each a stream into memory while it is open;
 // their texts are there once the run has closed them.
 struct MemoryFile {
@@ -160,18 +134,18 @@ struct Outputs {
 };
 
 // The scratch directory as the run's working directory spells it: without
-// the links that TMPDIR may hold.
-const std::string &scratchDirectory()
+// the links that TMPDIR may hold. Found at start-up: a block that the first
+// input alone allocates and keeps makes libFuzzer run that input again in
+// search of a leak.
+std::string scratchDirectory;
+
+void findScratchDirectory()
 {
-    static const std::string directory = [] {
-        char *real = realpath(scratch->path.c_str(), nullptr);
-        if (real == nullptr)
-            fuzzFailure("cannot resolve %s", scratch->path.c_str());
-        std::string plain = plainPath(real);
-        free(real);
-        return plain;
-    }();
-    return directory;
+    char *real = realpath(scratch->path.c_str(), nullptr);
+    if (real == nullptr)
+        fuzzFailure("cannot resolve %s", scratch->path.c_str());
+    scratchDirectory = plainPath(real);
+    free(real);
 }
 
 bool findScript(void *owner, const char *path, const char **bytes, size_t *length)
@@ -180,7 +154,7 @@ bool findScript(void *owner, const char *path, const char **bytes, size_t *lengt
     std::string plain = plainPath(path);
     for (int i = 0; i < documents.count; i++) {
         const Document &file = documents.files[i];
-        if (plain == scratchDirectory() + "/" + file.name) {
+        if (plain == scratchDirectory + "/" + file.name) {
             *bytes = file.bytes;
             *length = file.length;
             return true;
@@ -232,7 +206,30 @@ Outcome runOnce(const uint8_t *data, size_t size)
     return outcome;
 }
 
+// Whether libFuzzer is told to send standard error to /dev/null.
+bool standardErrorDiscarded(int argc, char **argv)
+{
+    for (int i = 1; i < argc; i++) {
+        if (strncmp(argv[i], "-close_fd_mask=", 15) == 0)
+            return (atoi(argv[i] + 15) & 2) != 0;
+    }
+    return false;
+}
+
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    startToolkitFuzzing(*argv);
+    findScratchDirectory();
+    // The translator's messages, one write each, then cost more than the run
+    // that makes them; nobody reads them, so they gather in a buffer. Shown,
+    // each is written when made, so that the last ones before a crash stay.
+    static char messages[1 << 16];
+    if (standardErrorDiscarded(*argc, *argv))
+        setvbuf(stderr, messages, _IOFBF, sizeof messages);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
