@@ -48,62 +48,33 @@ std::vector<const char *> commandLine(const char *source, size_t size)
     return arguments;
 }
 
-// The scripts of one run: the scratch directory's files as the input makes
-// them, each dated at the epoch as a file written for the run would be.
-struct Document {
+// The scripts of one run, as the files of the scratch directory would hold
+// them (dated at the epoch as the files written for a run once were).
+struct Script {
     const char *name;
     const char *bytes;
     size_t length;
 };
 
-struct Documents {
-    Document files[2];
+struct Scripts {
+    Script files[2];
     int count = 0;
 };
 
-Documents documentsOf(const uint8_t *data, size_t size)
+Scripts scriptsOf(const uint8_t *data, size_t size)
 {
     const char *bytes = reinterpret_cast<const char *>(data);
-    Documents documents;
 #if ZEP_FUZZ_RUN == ZEP_FUZZ_RUN_OTC
-    documents.files[documents.count++] = Document{"a.otc", bytes, size};
+    return Scripts{{{"a.otc", bytes, size}}, 1};
 #elif ZEP_FUZZ_RUN == ZEP_FUZZ_RUN_INCLUDE
     const char *split = static_cast<const char *>(memchr(bytes, '\0', size));
-    size_t first = split != nullptr ? static_cast<size_t>(split - bytes) : size;
-    documents.files[documents.count++] = Document{"a.otd", bytes, first};
-    if (split != nullptr)
-        documents.files[documents.count++] = Document{"b.otd", split + 1, size - first - 1};
+    if (split == nullptr)
+        return Scripts{{{"a.otd", bytes, size}}, 1};
+    size_t first = static_cast<size_t>(split - bytes);
+    return Scripts{{{"a.otd", bytes, first}, {"b.otd", split + 1, size - first - 1}}, 2};
 #else
-    documents.files[documents.count++] = Document{"a.otd", bytes, size};
+    return Scripts{{{"a.otd", bytes, size}}, 1};
 #endif
-    return documents;
-}
-
-// The path with ".", ".." and doubled "/" taken out, as the disk reads it
-// when no link is on the way.
-std::string plainPath(const char *path)
-{
-    std::vector<std::string> segments;
-    std::string segment;
-    for (const char *p = path;; p++) {
-        if (*p != '/' && *p != '\0') {
-            segment += *p;
-            continue;
-        }
-        if (segment == "..") {
-            if (!segments.empty())
-                segments.pop_back();
-        } else if (!segment.empty() && segment != ".") {
-            segments.push_back(segment);
-        }
-        segment.clear();
-        if (*p == '\0')
-            break;
-    }
-    std::string plain;
-    for (const std::string &part : segments)
-        plain += "/" + part;
-    return plain;
 }
 
 // The output files of one run, each a stream into memory while it is open;
@@ -115,7 +86,7 @@ struct MemoryFile {
 
 struct Outputs {
     std::map<std::string, MemoryFile> files;
-    Documents documents;
+    Scripts scripts;
 
     std::string read(const char *name) const
     {
@@ -133,30 +104,23 @@ struct Outputs {
     }
 };
 
-// The scratch directory as the run's working directory spells it: without
-// the links that TMPDIR may hold. Found at start-up: a block that the first
-// input alone allocates and keeps makes libFuzzer run that input again in
-// search of a leak.
+// The scratch directory without the links that TMPDIR may hold, as the
+// run's working directory spells it.
 std::string scratchDirectory;
 
-void findScratchDirectory()
-{
-    char *real = realpath(scratch->path.c_str(), nullptr);
-    if (real == nullptr)
-        fuzzFailure("cannot resolve %s", scratch->path.c_str());
-    scratchDirectory = plainPath(real);
-    free(real);
-}
-
+// A script of the input at path when its directory is the scratch directory
+// (however the path spells it); otherwise the disk answers, and finds nothing.
 bool findScript(void *owner, const char *path, const char **bytes, size_t *length)
 {
-    const Documents &documents = static_cast<Outputs *>(owner)->documents;
-    std::string plain = plainPath(path);
-    for (int i = 0; i < documents.count; i++) {
-        const Document &file = documents.files[i];
-        if (plain == scratchDirectory + "/" + file.name) {
-            *bytes = file.bytes;
-            *length = file.length;
+    const char *slash = strrchr(path, '/');
+    char *directory = slash != nullptr ? realpath(std::string(path, slash).c_str(), nullptr) : nullptr;
+    bool inScratch = directory != nullptr && directory == scratchDirectory;
+    free(directory);
+    const Scripts &scripts = static_cast<Outputs *>(owner)->scripts;
+    for (int i = 0; inScratch && i < scripts.count; i++) {
+        if (strcmp(slash + 1, scripts.files[i].name) == 0) {
+            *bytes = scripts.files[i].bytes;
+            *length = scripts.files[i].length;
             return true;
         }
     }
@@ -188,7 +152,7 @@ Outcome runOnce(const uint8_t *data, size_t size)
 #endif
     std::vector<const char *> arguments = commandLine(source, size);
     Outputs outputs;
-    outputs.documents = documentsOf(data, size);
+    outputs.scripts = scriptsOf(data, size);
     RunHooks hooks{&outputs, nullptr, findScript, openInMemory};
     int status =
         runTranslator(static_cast<int>(arguments.size() - 1), const_cast<char **>(arguments.data()), &hooks);
@@ -206,28 +170,26 @@ Outcome runOnce(const uint8_t *data, size_t size)
     return outcome;
 }
 
-// Whether libFuzzer is told to send standard error to /dev/null.
-bool standardErrorDiscarded(int argc, char **argv)
-{
-    for (int i = 1; i < argc; i++) {
-        if (strncmp(argv[i], "-close_fd_mask=", 15) == 0)
-            return (atoi(argv[i] + 15) & 2) != 0;
-    }
-    return false;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     startToolkitFuzzing(*argv);
-    findScratchDirectory();
-    // The translator's messages, one write each, then cost more than the run
-    // that makes them; nobody reads them, so they gather in a buffer. Shown,
-    // each is written when made, so that the last ones before a crash stay.
+    // Found here: a block that the first input alone makes and keeps would
+    // have libFuzzer run that input again in search of a leak.
+    char *real = realpath(scratch->path.c_str(), nullptr);
+    if (real == nullptr)
+        fuzzFailure("cannot resolve %s", scratch->path.c_str());
+    scratchDirectory = real;
+    free(real);
+    // Messages that libFuzzer sends to /dev/null (-close_fd_mask=2 or 3)
+    // gather in a buffer instead of costing a write each; shown, each is
+    // written when made.
     static char messages[1 << 16];
-    if (standardErrorDiscarded(*argc, *argv))
-        setvbuf(stderr, messages, _IOFBF, sizeof messages);
+    for (int i = 1; i < *argc; i++) {
+        if (strncmp((*argv)[i], "-close_fd_mask=", 15) == 0 && (atoi((*argv)[i] + 15) & 2) != 0)
+            setvbuf(stderr, messages, _IOFBF, sizeof messages);
+    }
     return 0;
 }
 
