@@ -141,36 +141,42 @@ QString messageArgument(const char *text)
 
 QString substituteArguments(const QString &text, const QString *const *arguments, int count)
 {
+    bool present[100] = {};
+    for (qsizetype i = 0, width = 0; i < text.size(); i++)
+        present[placeholderAt(text, i, &width)] = true;
     // Give each present argument, in order, the lowest placeholder number
     // not yet given; surplus arguments are dropped.
     int assigned[100] = {};
     int lastNumber = 0;
+    qsizetype length = text.size();
     for (int a = 0; a < count; a++) {
         if (arguments[a] == nullptr || arguments[a]->isNull())
             continue;
-        int lowest = 0;
-        for (qsizetype i = 0, width = 0; i < text.size(); i++) {
-            int number = placeholderAt(text, i, &width);
-            if (number > lastNumber && (lowest == 0 || number < lowest))
-                lowest = number;
-        }
-        if (lowest == 0)
+        int lowest = lastNumber + 1;
+        while (lowest < 100 && !present[lowest])
+            lowest++;
+        if (lowest == 100)
             break;
         assigned[lowest] = a + 1;
         lastNumber = lowest;
+        length += arguments[a]->size();
     }
     QString result;
-    result.reserve(text.size());
+    result.reserve(length);
+    qsizetype copied = 0;
     for (qsizetype i = 0; i < text.size();) {
         qsizetype width = 0;
         int number = placeholderAt(text, i, &width);
         if (number != 0 && assigned[number] != 0) {
+            result.append(text.constData() + copied, i - copied);
             result += *arguments[assigned[number] - 1];
             i += width;
+            copied = i;
         } else {
-            result += text[i++];
+            i++;
         }
     }
+    result.append(text.constData() + copied, text.size() - copied);
     return result;
 }
 
@@ -198,14 +204,26 @@ static void printMessage(const Diagnostics *diagnostics, unsigned code, const ch
         hooks->deliver(hooks->owner, reported);
         return;
     }
-    writeError(substituteArguments(QStringLiteral("%1 - "), QStringLiteral("zepprepro")));
-    writeError(translateError(classWords[message.messageClass]) + u' ');
+    // The line is made in one string and written at once: a run full of
+    // messages costs one system call and few allocations for each.
+    QString text = translateError(message.text);
+    QString printed;
+    printed.reserve(80 + text.size());
+    printed += QLatin1StringView("zepprepro - ");
+    printed += translateError(classWords[message.messageClass]);
+    printed += u' ';
     if (file != nullptr) {
-        writeError(QString::fromLocal8Bit(file) + u':');
-        writeError(line != 0 ? QString::number(line) + QStringLiteral(": ") : QStringLiteral(" "));
+        printed += QString::fromLocal8Bit(file);
+        printed += u':';
+        if (line != 0) {
+            printed += QString::number(line);
+            printed += u':';
+        }
+        printed += u' ';
     }
-    writeError(substituteArguments(translateError(message.text), arguments, 5) + u'\n');
-    fflush(stderr);
+    printed += substituteArguments(text, arguments, 5);
+    printed += u'\n';
+    writeError(printed);
 }
 
 void report(Diagnostics *diagnostics, unsigned code, const char *file, uint64_t line, const QString &a1,

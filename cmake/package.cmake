@@ -15,9 +15,19 @@ set(ZEP_PACKAGE_MAINTAINER "The zepprepro developers <zepprepro@example.org>"
 
 # Every page in man/ (zepprepro.1, zepreport.1, zepls.1, zepinstr.1, those
 # of programs added later, and zepprepro-language.7) is installed and
-# packaged in its section.
-file(GLOB ZEP_MANUAL_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
-file(GLOB ZEP_MANUAL_PAGES_7 CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.7)
+# packaged in its section, with the project's version in its title line.
+file(GLOB ZEP_MANUAL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1 ${CMAKE_SOURCE_DIR}/man/*.7)
+set(ZEP_MANUAL_PAGES)
+set(ZEP_MANUAL_PAGES_7)
+foreach(source ${ZEP_MANUAL_SOURCES})
+  get_filename_component(name ${source} NAME)
+  configure_file(${source} ${CMAKE_CURRENT_BINARY_DIR}/man/${name} @ONLY)
+  if(name MATCHES "[.]7$")
+    list(APPEND ZEP_MANUAL_PAGES_7 ${CMAKE_CURRENT_BINARY_DIR}/man/${name})
+  else()
+    list(APPEND ZEP_MANUAL_PAGES ${CMAKE_CURRENT_BINARY_DIR}/man/${name})
+  endif()
+endforeach()
 install(FILES ${ZEP_MANUAL_PAGES} DESTINATION share/man/man1 COMPONENT manual)
 install(FILES ${ZEP_MANUAL_PAGES_7} DESTINATION share/man/man7 COMPONENT manual)
 

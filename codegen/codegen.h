@@ -120,6 +120,12 @@ int writeCatchBlock(GenState *gen, const Node *component, uint64_t block, uint64
 // The goto to the end label of a TEST CASE or PROC block.
 int writeJump(GenState *gen, const Node *component, uint64_t block, uint64_t level);
 Node *firstChildOfKind(const Node *node, uint32_t kind);
+// The stacks of blocks open at once (runStack: components run through RUN;
+// procStack: PROCs expanded through CALL), innermost last.
+bool isOnStack(const Cell *stack, const Node *node);
+// Pushes node; -1 after message 50 at place.
+int pushOpen(GenState *gen, Cell **stack, Node *node, const Node *place);
+void popOpen(Cell **stack);
 // Opens one more nested block for element; -1 after message 0 when blocks
 // nest too deep for the stack. closeNesting undoes a successful one.
 int openNesting(GenState *gen, const Node *element);

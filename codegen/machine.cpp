@@ -38,37 +38,6 @@ void closeCase(GenState *gen, uint64_t level)
     writeLine(gen, level + 1, "} break; /* case 0x%" PRIx64 " */\n", 0x100 + gen->stateCounter - 1);
 }
 
-bool isOnStack(const Cell *stack, const Node *node)
-{
-    for (; stack != nullptr; stack = stack->next) {
-        if (stack->value == node)
-            return true;
-    }
-    return false;
-}
-
-// Pushes node on a stack of open components; -1 after message 50.
-int pushOpen(GenState *gen, Cell **stack, Node *node)
-{
-    Cell *cell = appendCell(*stack, node);
-    if (cell == nullptr) {
-        report(gen->run, MESSAGE_NO_FREE_MEMORY, node->displayPath, node->line);
-        return -1;
-    }
-    if (*stack == nullptr)
-        *stack = cell;
-    return 0;
-}
-
-void popOpen(Cell **stack)
-{
-    Cell **last = stack;
-    while ((*last)->next != nullptr)
-        last = &(*last)->next;
-    releaseCells(*last);
-    *last = nullptr;
-}
-
 // The first PROLOGUE or EPILOGUE of component, with its statements.
 int generateFraming(GenState *gen, const Node *component, uint32_t kind, uint64_t level)
 {
@@ -232,7 +201,7 @@ int generateRunTarget(GenState *gen, Node *runComponent, NameSegment *segment, c
         report(gen->run, MESSAGE_RUN_CYCLE, runComponent->displayPath, runComponent->line, messageArgument(target->name));
         return -1;
     }
-    if (pushOpen(gen, &gen->runStack, target) != 0)
+    if (pushOpen(gen, &gen->runStack, target, target) != 0)
         return -1;
     int result;
     switch (target->kind) {
@@ -335,6 +304,36 @@ int writeJump(GenState *gen, const Node *component, uint64_t block, uint64_t lev
     writeLine(gen, level, "goto _ZEP_END_%s%s_%" PRIu64 ";", component->kind == KIND_PROC ? "PROC_" : "TEST_CASE_", label,
              block);
     return 0;
+}
+
+bool isOnStack(const Cell *stack, const Node *node)
+{
+    for (; stack != nullptr; stack = stack->next) {
+        if (stack->value == node)
+            return true;
+    }
+    return false;
+}
+
+int pushOpen(GenState *gen, Cell **stack, Node *node, const Node *place)
+{
+    Cell *cell = appendCell(*stack, node);
+    if (cell == nullptr) {
+        report(gen->run, MESSAGE_NO_FREE_MEMORY, place->displayPath, place->line);
+        return -1;
+    }
+    if (*stack == nullptr)
+        *stack = cell;
+    return 0;
+}
+
+void popOpen(Cell **stack)
+{
+    Cell **last = stack;
+    while ((*last)->next != nullptr)
+        last = &(*last)->next;
+    releaseCells(*last);
+    *last = nullptr;
 }
 
 int openNesting(GenState *gen, const Node *element)

@@ -487,29 +487,18 @@ static int generateCallBody(GenState *gen, Node *call, Node *caller, uint64_t ca
     if (label == nullptr)
         return -1;
     writeLine(gen, level + 1, "_ZEP_BEGIN_PROC_%s_%" PRIu64 " : {", label, block);
-    for (const Cell *open = gen->procStack; open != nullptr; open = open->next) {
-        if (open->value == proc) {
-            report(gen->run, MESSAGE_PROC_CYCLE, call->displayPath, call->line, messageArgument(call->name));
-            return -1;
-        }
-    }
-    Cell *cell = appendCell(gen->procStack, proc);
-    if (cell == nullptr) {
-        report(gen->run, MESSAGE_NO_FREE_MEMORY, call->displayPath, call->line);
+    if (isOnStack(gen->procStack, proc)) {
+        report(gen->run, MESSAGE_PROC_CYCLE, call->displayPath, call->line, messageArgument(call->name));
         return -1;
     }
-    if (gen->procStack == nullptr)
-        gen->procStack = cell;
+    if (pushOpen(gen, &gen->procStack, proc, call) != 0)
+        return -1;
     Node *onError = firstChildOfKind(proc, KIND_ON_ERROR);
     if (onError != nullptr)
         gen->currentOnError = onError;
     if (generateBody(gen, proc, block, level) != 0)
         return -1;
-    Cell **last = &gen->procStack;
-    while ((*last)->next != nullptr)
-        last = &(*last)->next;
-    releaseCells(*last);
-    *last = nullptr;
+    popOpen(&gen->procStack);
     writeCode(gen, "}\n", level + 1);
     writeLine(gen, level + 1, "_ZEP_END_PROC_%s_%" PRIu64 " : {}", label, block);
     writeStubCheckResets(gen, proc, level + 1);

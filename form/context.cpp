@@ -7,7 +7,7 @@
 
 const char *const TOOL_TITLE = "V++ Oved Izodazir";
 const char *const FEATURE_LABEL = "Object Testing";
-const char *const RELEASE_TEXT = "8.3.0.1.342.020";
+const char *const RELEASE_TEXT = ZEP_RELEASE_TEXT;
 
 Context *createContext()
 {

@@ -65,7 +65,7 @@ QJsonObject capabilities(const Server *server)
         {"completionProvider", QJsonObject{{"triggerCharacters", QJsonArray()}}},
     };
     return QJsonObject{{"capabilities", capabilities},
-                       {"serverInfo", QJsonObject{{"name", "zepls"}, {"version", "8.3.0"}}}};
+                       {"serverInfo", QJsonObject{{"name", "zepls"}, {"version", ZEP_VERSION}}}};
 }
 
 void initialize(Server *server, const QJsonValue &id, const QJsonObject &params)

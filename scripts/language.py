@@ -27,7 +27,7 @@ def literal(line):
 
 
 def manual_page(lines):
-    out = ['.TH ZEPPREPRO-LANGUAGE 7 2026-12-09 "zepprepro 8.3.0" "zepprepro Manual"', ".SH NAME",
+    out = ['.TH ZEPPREPRO-LANGUAGE 7 2026-12-09 "zepprepro @PROJECT_VERSION@" "zepprepro Manual"', ".SH NAME",
            "zepprepro-language \\- the OTD and OTC script languages of zepprepro", ".SH DESCRIPTION"]
     at, paragraph = 0, False
     while at < len(lines):

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one end-to-end case against an installed translator.
 #
-#   run_case.sh PREFIX CASEDIR
+#   run_case.sh PREFIX CASEDIR RELEASE
 #
 # A case directory holds:
 #   args       the arguments, one per line (may be absent: no arguments)
@@ -19,8 +19,9 @@
 #   lines      optional: lines "FILE: TEXT"; TEXT must be a whole line of the
 #              created FILE, which needs no copy in expected/: for a case
 #              about one line of a file that another case has in full
-# @SCRATCH@ and @PREFIX@ in args, env and stderr stand for the scratch
-# directory and the install prefix.
+# @SCRATCH@, @PREFIX@ and @RELEASE@ in args, env, stderr and expected files
+# stand for the scratch directory, the install prefix and the release text
+# that the build gave the translator (banner, record files).
 set -uo pipefail
 
 prefix=$(cd "$1" && pwd)
@@ -28,7 +29,8 @@ case_dir=$(cd "$2" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-expand() { sed -e "s|@SCRATCH@|$scratch|g" -e "s|@PREFIX@|$prefix|g" "$1"; }
+release=$3
+expand() { sed -e "s|@SCRATCH@|$scratch|g" -e "s|@PREFIX@|$prefix|g" -e "s|@RELEASE@|$release|g" "$1"; }
 
 [ -d "$case_dir/input" ] && cp -R "$case_dir/input/." "$scratch/"
 # A fixed modification time makes the record files the same on every run.

@@ -1,8 +1,11 @@
 // A whole run of the translator in this process, one per input, as the
-// program runs it after start-up: the input becomes the script in a scratch
-// directory and every stage runs as far as the script lets it. The output
-// files go to memory: writing, reading and removing them on the disk cost
-// far more than the run.
+// program runs it after start-up: the input becomes the script and every
+// stage runs as far as the script lets it. Nothing reaches the disk: the
+// scripts are read from memory through the run's findDocument hook (as
+// zepls hands an editor's text), the output files go to memory through its
+// openOutput hook. Writing, reading and removing files cost far more than
+// the run. The run still starts in a scratch directory of its own, so that
+// a path the input names finds nothing else.
 //
 // ZEP_FUZZ_RUN chooses what the input is:
 //   ZEP_FUZZ_RUN_OTD      a.otd
@@ -45,32 +48,34 @@ std::vector<const char *> commandLine(const char *source, size_t size)
     return arguments;
 }
 
-void writeScripts(const uint8_t *data, size_t size)
+// The scripts of one run, as the files of the scratch directory would hold
+// them (dated at the epoch as the files written for a run once were).
+struct Script {
+    const char *name;
+    const char *bytes;
+    size_t length;
+};
+
+struct Scripts {
+    Script files[2];
+    int count = 0;
+};
+
+Scripts scriptsOf(const uint8_t *data, size_t size)
 {
     const char *bytes = reinterpret_cast<const char *>(data);
 #if ZEP_FUZZ_RUN == ZEP_FUZZ_RUN_OTC
-    scratch->write("a.otc", bytes, size);
+    return Scripts{{{"a.otc", bytes, size}}, 1};
 #elif ZEP_FUZZ_RUN == ZEP_FUZZ_RUN_INCLUDE
     const char *split = static_cast<const char *>(memchr(bytes, '\0', size));
-    size_t first = split != nullptr ? static_cast<size_t>(split - bytes) : size;
-    scratch->write("a.otd", bytes, first);
-    if (split != nullptr)
-        scratch->write("b.otd", split + 1, size - first - 1);
+    if (split == nullptr)
+        return Scripts{{{"a.otd", bytes, size}}, 1};
+    size_t first = static_cast<size_t>(split - bytes);
+    return Scripts{{{"a.otd", bytes, first}, {"b.otd", split + 1, size - first - 1}}, 2};
 #else
-    scratch->write("a.otd", bytes, size);
+    return Scripts{{{"a.otd", bytes, size}}, 1};
 #endif
 }
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    (void)argc;
-    startToolkitFuzzing(*argv);
-    return 0;
-}
-
-namespace {
 
 // The output files of one run, each a stream into memory while it is open;
 // their texts are there once the run has closed them.
@@ -81,6 +86,7 @@ struct MemoryFile {
 
 struct Outputs {
     std::map<std::string, MemoryFile> files;
+    Scripts scripts;
 
     std::string read(const char *name) const
     {
@@ -98,6 +104,29 @@ struct Outputs {
     }
 };
 
+// The scratch directory without the links that TMPDIR may hold, as the
+// run's working directory spells it.
+std::string scratchDirectory;
+
+// A script of the input at path when its directory is the scratch directory
+// (however the path spells it); otherwise the disk answers, and finds nothing.
+bool findScript(void *owner, const char *path, const char **bytes, size_t *length)
+{
+    const char *slash = strrchr(path, '/');
+    char *directory = slash != nullptr ? realpath(std::string(path, slash).c_str(), nullptr) : nullptr;
+    bool inScratch = directory != nullptr && directory == scratchDirectory;
+    free(directory);
+    const Scripts &scripts = static_cast<Outputs *>(owner)->scripts;
+    for (int i = 0; inScratch && i < scripts.count; i++) {
+        if (strcmp(slash + 1, scripts.files[i].name) == 0) {
+            *bytes = scripts.files[i].bytes;
+            *length = scripts.files[i].length;
+            return true;
+        }
+    }
+    return false;
+}
+
 FILE *openInMemory(void *owner, const char *path)
 {
     auto *outputs = static_cast<Outputs *>(owner);
@@ -113,10 +142,9 @@ struct Outcome {
     std::string instrumentation;
 };
 
-// One run on the input, from an empty scratch directory back to an empty one.
+// One run on the input.
 Outcome runOnce(const uint8_t *data, size_t size)
 {
-    writeScripts(data, size);
 #if ZEP_FUZZ_RUN == ZEP_FUZZ_RUN_OTC
     const char *source = "a.otc";
 #else
@@ -124,7 +152,8 @@ Outcome runOnce(const uint8_t *data, size_t size)
 #endif
     std::vector<const char *> arguments = commandLine(source, size);
     Outputs outputs;
-    RunHooks hooks{&outputs, nullptr, nullptr, openInMemory};
+    outputs.scripts = scriptsOf(data, size);
+    RunHooks hooks{&outputs, nullptr, findScript, openInMemory};
     int status =
         runTranslator(static_cast<int>(arguments.size() - 1), const_cast<char **>(arguments.data()), &hooks);
     if (status != 0 && status != 255)
@@ -138,11 +167,31 @@ Outcome runOnce(const uint8_t *data, size_t size)
         fuzzFailure("a clean run without all its output files");
     Outcome outcome{status, outputs.read("out.cc"), outputs.read("out.oti")};
     outputs.clear();
-    scratch->empty();
     return outcome;
 }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    startToolkitFuzzing(*argv);
+    // Found here: a block that the first input alone makes and keeps would
+    // have libFuzzer run that input again in search of a leak.
+    char *real = realpath(scratch->path.c_str(), nullptr);
+    if (real == nullptr)
+        fuzzFailure("cannot resolve %s", scratch->path.c_str());
+    scratchDirectory = real;
+    free(real);
+    // Messages that libFuzzer sends to /dev/null (-close_fd_mask=2 or 3)
+    // gather in a buffer instead of costing a write each; shown, each is
+    // written when made.
+    static char messages[1 << 16];
+    for (int i = 1; i < *argc; i++) {
+        if (strncmp((*argv)[i], "-close_fd_mask=", 15) == 0 && (atoi((*argv)[i] + 15) & 2) != 0)
+            setvbuf(stderr, messages, _IOFBF, sizeof messages);
+    }
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -30,7 +30,7 @@ namespace zepreport::testing {
 
 inline const std::string liftOts = "OF \"/src/\" \"lift.otd\" 3b9aca00h\n"
                                    "\n"
-                                   "VO 8.3.0.1.342.020\n"
+                                   "VO " ZEP_RELEASE_TEXT "\n"
                                    "DP Thu Jan  1 00:00:00 1970\n"
                                    "TL 2h \"Lift\" line=1 dad=1h;\n"
                                    "TC 3h \"Up\" line=2 dad=2h;\n"
