@@ -35,6 +35,8 @@ static void releaseRun(Run *run)
         closeLeftRecordFiles(run);
     releaseContext(run->context);
     run->context = nullptr;
+    // Expansion looks names up too: a run it ends leaves its index behind.
+    clearScopes(run);
     releaseTree(run, run->root);
     run->root = nullptr;
     releaseSegments(run);
