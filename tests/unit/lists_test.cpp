@@ -92,6 +92,18 @@ TEST_F(Lists, TextBufferThatCannotGrowIsReportedAndFreed)
     EXPECT_EQ(errors, "zepprepro - lexical error: Not enough memory to reallocate the buffer `" + full + "'.\n");
 }
 
+TEST_F(Lists, FreedTextBufferTakesTextAgain)
+{
+    TextBuffer buffer;
+    ASSERT_EQ(initTextBuffer(&buffer), 0);
+    ASSERT_EQ(appendText(run, &buffer, "abc"), 0);
+    freeTextBuffer(&buffer);
+    EXPECT_EQ(buffer.text, nullptr);
+    ASSERT_EQ(appendText(run, &buffer, "de"), 0);
+    EXPECT_STREQ(buffer.text, "de");
+    freeTextBuffer(&buffer);
+}
+
 TEST(Copy, EveryShortLengthCopiesItsBytesAndNoMore)
 {
     const std::string source = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEF";
