@@ -179,7 +179,9 @@ TEST_F(Scanner, NativeLinesAndBlocks)
     EXPECT_EQ(scan("#\nx"), (std::vector<Outcome>{"8006 [] 1,1-1,1", "9500 [x] 2,1-2,1"}));
     EXPECT_EQ(scan("#{a\nb\r\nc}#z"), (std::vector<Outcome>{"8007 [a\nb \nc] 1,1-3,3", "9500 [z] 3,4-3,4"}));
     EXPECT_EQ(scan("#{}#"), (std::vector<Outcome>{"8007 [] 1,1-1,4"}));
-    // No strings in native code: the first "}#" ends the block.
+    // A "#" alone ends nothing; no strings in native code: the first "}#"
+    // ends the block.
+    EXPECT_EQ(scan("#{ a #b }#"), (std::vector<Outcome>{"8007 [ a #b ] 1,1-1,10"}));
     EXPECT_EQ(scan("#{ s = \"}#\"; }#"), (std::vector<Outcome>{"8007 [ s = \"] 1,1-1,10", "failed"}));
     EXPECT_EQ(scan("c++#{ a(); }#"), (std::vector<Outcome>{"8009 [ a(); ] 1,1-1,13"}));
     EXPECT_EQ(scan("C++#{x}#"), (std::vector<Outcome>{"8009 [x] 1,1-1,8"}));
