@@ -229,6 +229,13 @@ TEST_F(Parser, VeryDeepNestingStopsWithAFatalMessage)
         EXPECT_GE(run->errorCount, 1u);
         checkLinks(root);
     }
+    // The limit itself: a few blocks past it already stop the parse.
+    restart();
+    std::string script;
+    for (uint64_t i = 0; i < NESTING_LIMIT + 2; i++)
+        script += "TEST SUITE s {\n";
+    parseText(script);
+    EXPECT_NE(messages.find("blocks nested more than 512 deep"), std::string::npos);
 }
 
 } // namespace
